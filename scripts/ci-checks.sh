@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and bounded libFuzzer runs.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+echo "== -Werror build"
+BUILD_DIR=build-werror scripts/build.sh -DPARVANE_WERROR=ON
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+BUILD_DIR=build-asan scripts/build.sh -DPARVANE_SANITIZE=address,undefined -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure --no-tests=error -j "$(nproc)")
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "== libFuzzer"
+  scripts/fuzz.sh
+fi

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing Parvane need, and only those
+# that are missing. Uses sudo only when not already root.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build pkg-config        # compiler and build
+  qt6-base-dev fonts-liberation           # the operator console and its font
+  libgtest-dev libgmock-dev               # unit tests
+  libbenchmark-dev libmodbus-dev          # benchmarks and test clients
+  xvfb xauth                              # console tests and screenshots without a display
+  clang libclang-rt-14-dev                # libFuzzer targets
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,24 @@
+#pragma once
+
+// Where log messages go. The console delivers them to its list on the window thread; the headless
+// server writes them to standard output. TakeMessage returns only once the message has been taken
+// (appended), so the caller's stack buffer needs no other owner and one thread's lines keep order.
+class LogTarget {
+public:
+    virtual void TakeMessage(const char* message) = 0;
+
+protected:
+    ~LogTarget() = default;
+};
+
+// Set once, before any thread but the caller's can log; never cleared while others run.
+void SetLogTarget(LogTarget* target);
+
+// printf-style; at most 511 characters reach the target. Never call with a table or slot lock held.
+void LogEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// "ERROR: <what> : <number>" with the system's error number.
+void LogSystemError(const char* what, int number);
+
+// "ERROR: <what> : <WinSock error text>", the text looked up by WinSock error number (empty if none).
+void LogSocketError(const char* what, int number);

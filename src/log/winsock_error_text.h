@@ -1,0 +1,5 @@
+#pragma once
+
+// The text shown for a WinSock error number, e.g. 10048 gives
+// "WSAEADDRINUSE: Address already in use"; a number without an entry gives "".
+const char* WinSockErrorText(int number);

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <cstdint>
+
+// The result that runs through the whole request path; 0 means "send the normal response".
+using ExceptionCode = uint8_t;
+
+inline constexpr ExceptionCode kNoException = 0;
+inline constexpr ExceptionCode kIllegalFunction = 1;
+inline constexpr ExceptionCode kIllegalDataAddress = 2;
+inline constexpr ExceptionCode kIllegalDataValue = 3;

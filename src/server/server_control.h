@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+inline constexpr uint16_t kDefaultModbusPort = 502;
+inline constexpr const char* kDefaultBindAddress = "0.0.0.0";
+
+// Created at start-up after InitSlotTable with where the server will listen (a dotted IPv4 address
+// and a port); the server starts stopped.
+void InitServerControl(const char* bindAddress, uint16_t port);
+// Called after the server has stopped; returns only when the listener and every client thread
+// have returned, so that nothing touches the slot table or the log afterwards.
+void DestroyServerControl();
+
+bool IsServerRunning();
+void StartServer();          // does nothing while running; failures are logged
+void StopServer();           // does nothing while stopped; returns without waiting
+void WaitServerStopped();    // returns once the server is stopped
