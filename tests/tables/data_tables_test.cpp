@@ -66,6 +66,27 @@ TEST(RunInsideWindow, EdgesAndNoWrap)
     }
 }
 
+// Counts arrive as unsigned 32-bit values (the console passes plain integers). In signed 32-bit
+// arithmetic address + count - 1 overflows for the largest counts and can come out below `last`;
+// such runs must be refused, and nothing copied.
+TEST(RunInsideWindow, HugeCountsNeverWrap)
+{
+    const AddressWindow whole{0, 65535};
+    for (uint32_t address : {0u, 1u, 65535u}) {
+        for (uint32_t count : {0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
+            EXPECT_FALSE(RunInsideWindow(whole, address, count)) << address << "+" << count;
+        }
+    }
+    uint16_t dest = 0xEEEE;
+    EXPECT_FALSE(ReadRegisters(2, 0xFFFFFFFFu, &dest));
+    EXPECT_FALSE(WriteRegisters(2, 0xFFFFFFFFu, &dest));
+    uint8_t coil = 0xEE;
+    EXPECT_FALSE(ReadCoils(2, 0xFFFFFFFFu, &coil));
+    EXPECT_FALSE(WriteCoils(2, 0xFFFFFFFFu, &coil));
+    EXPECT_EQ(dest, 0xEEEE);
+    EXPECT_EQ(coil, 0xEE);
+}
+
 // Every guarded operation applies the same test: accepted runs copy, refused ones copy nothing.
 TEST_F(DataTablesTest, GuardedOperationsFollowTheWindow)
 {
