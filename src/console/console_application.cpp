@@ -4,6 +4,7 @@
 
 #include <csignal>
 
+#include "console/close_on_signal.h"
 #include "console/console_font.h"
 #include "console/exit_event.h"
 #include "console/main_window.h"
@@ -52,6 +53,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
 
     {
         MainWindow window;
+        CloseOnTerminationSignal(&window);
         if (windowOpened) {
             windowOpened(&window);
         }
