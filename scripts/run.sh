@@ -1,7 +1,28 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Parvane.
+# Installs what is missing, builds, and starts Parvane: the operator console (build/parvane) where a
+# display is available ($DISPLAY or $WAYLAND_DISPLAY set), the headless server (build/parvane-cli)
+# otherwise. PARVANE_HEADLESS=1 chooses the headless server, PARVANE_HEADLESS=0 the console.
+# Arguments go to the program unchanged, e.g. scripts/run.sh --port 1502 --bind 127.0.0.1
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-exec build/bench/bench_request_path "$@"
+
+headless=${PARVANE_HEADLESS:-}
+if [ -z "$headless" ]; then
+  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    headless=0
+  else
+    headless=1
+  fi
+fi
+
+if [ "$headless" = 0 ]; then
+  echo "run.sh: starting the operator console, build/parvane $*" >&2
+  echo "run.sh: for the headless server instead: PARVANE_HEADLESS=1 scripts/run.sh" >&2
+  exec build/parvane "$@"
+else
+  echo "run.sh: no display found (or PARVANE_HEADLESS=1): starting the headless server, build/parvane-cli $*" >&2
+  echo "run.sh: for the operator console: PARVANE_HEADLESS=0 scripts/run.sh (needs a display)" >&2
+  exec build/parvane-cli "$@"
+fi

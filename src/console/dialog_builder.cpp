@@ -142,6 +142,21 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent, const QRec
     return new QWidget(parent);
 }
 
+// A list box shows whole lines only: its height shrinks to the last full line, as a list box
+// without "no integral height" does, so it does not run into the controls below it.
+QRect IntegralListHeight(QTreeWidget* list, QRect pixels)
+{
+    auto* probe = new QTreeWidgetItem(QStringList{QStringLiteral("00:00:00.000"), QStringLiteral("M")});
+    list->addTopLevelItem(probe);
+    const int rowHeight = list->sizeHintForRow(0);
+    delete list->takeTopLevelItem(0);
+    const int frame = 2 * list->frameWidth();
+    if (rowHeight > 0 && pixels.height() > frame + rowHeight) {
+        pixels.setHeight(frame + (pixels.height() - frame) / rowHeight * rowHeight);
+    }
+    return pixels;
+}
+
 bool IsRadio(const ControlTemplate& control)
 {
     return control.kind == ControlKind::PushLikeRadio;
@@ -190,7 +205,15 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& dialogTemplate, const Co
     for (const ControlTemplate& control : dialogTemplate.controls) {
         const QRect pixels = DialogUnitsToPixels(units, control.x, control.y, control.width, control.height);
         QWidget* widget = MakeControl(control, dialog, pixels, lineHeight);
-        widget->setGeometry(pixels);
+        if (auto* list = qobject_cast<QTreeWidget*>(widget)) {
+            widget->setGeometry(IntegralListHeight(list, pixels));
+        } else if (control.kind == ControlKind::CheckBox) {
+            // This style's box and gap are a few pixels wider than the template's; the caption
+            // keeps its full width rather than losing its last characters.
+            widget->setGeometry(pixels.adjusted(0, 0, qMax(0, widget->sizeHint().width() - pixels.width()), 0));
+        } else {
+            widget->setGeometry(pixels);
+        }
         if (control.id != kNoControlId) {
             widget->setObjectName(QString::number(control.id));
             widget->setProperty(kControlIdProperty, control.id);
