@@ -3,13 +3,16 @@
 #include <QtTest>
 
 #include <cstring>
+#include <thread>
 
 #include "console/command_line.h"
 #include "console/connection_statistics.h"
 #include "console/data_area_settings.h"
 #include "console/dialog_number.h"
 #include "console/edit_value_text.h"
+#include "console/exit_event.h"
 #include "console/hex_dump.h"
+#include "console/refresh_texts.h"
 #include "console/view_position.h"
 
 class ConsoleLogicTest : public QObject {
@@ -40,6 +43,12 @@ private slots:
     void gridCell();
     void commandLine_data();
     void commandLine();
+    void monitorRowsShowBusySlotsOnly();
+    void monitorEmptiesStatisticsOfAFreeViewedSlot();
+    void monitorOfASlotWithoutTransactions();
+    void gridTextsAtTheEndOfTheTable();
+    void captionChangesOnlyOnTransitions();
+    void exitEventWaitsThenStaysSignalled();
 };
 
 namespace {
@@ -429,6 +438,133 @@ void ConsoleLogicTest::commandLine()
     if (result == CommandLineAction::Fail) {
         QVERIFY(!error.empty());
     }
+}
+
+namespace {
+
+SlotSnapshot FreeSlot()
+{
+    SlotSnapshot snapshot{};
+    snapshot.clientSocket = kNoSocket;
+    // A free slot still holds what its last connection left there.
+    std::strcpy(snapshot.peerText, "10.1.1.1:7");
+    snapshot.acceptedRequests = 99;
+    snapshot.lastRequestLength = 3;
+    return snapshot;
+}
+
+QString Text(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+void ConsoleLogicTest::monitorRowsShowBusySlotsOnly()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    snapshots[2] = Snapshot(1000, 1000, 0, 0, 0, 0);
+    snapshots[2].clientSocket = 2147483000;
+    std::strcpy(snapshots[2].peerText, "255.255.255.255:65535");
+    RefreshTexts texts{};
+    ComposeConnectionMonitor(snapshots, 0, 2000, &texts);
+    QCOMPARE(Text(texts.socketText[0]), QString());
+    QCOMPARE(Text(texts.peerText[0]), QString());
+    QCOMPARE(Text(texts.socketText[2]), QStringLiteral("2147483000"));
+    QCOMPARE(Text(texts.peerText[2]), QStringLiteral("255.255.255.255:65535"));
+    QCOMPARE(Text(texts.socketText[3]), QString());
+}
+
+void ConsoleLogicTest::monitorEmptiesStatisticsOfAFreeViewedSlot()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    RefreshTexts texts{};
+    std::memset(&texts, 'x', sizeof texts);
+    ComposeConnectionMonitor(snapshots, 1, 5000, &texts);
+    QVERIFY(texts.monitorShown);
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        QCOMPARE(Text(texts.statistics[k]), QString());
+    }
+    QCOMPARE(Text(texts.requestDump), QString());
+    QCOMPARE(Text(texts.responseDump), QString());
+
+    ComposeConnectionMonitor(snapshots, -1, 5000, &texts);
+    QVERIFY(!texts.monitorShown);
+}
+
+void ConsoleLogicTest::monitorOfASlotWithoutTransactions()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    snapshots[3] = Snapshot(7000, 7000, 0, 0, 0, 0);
+    RefreshTexts texts{};
+    ComposeConnectionMonitor(snapshots, 3, 7400, &texts);
+    const QStringList expected{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    QStringList shown;
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        shown << Text(texts.statistics[k]);
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(Text(texts.requestDump), QString());
+    QCOMPARE(Text(texts.responseDump), QString());
+
+    // After one transaction the statistics land in their controls' order.
+    snapshots[3] = Snapshot(7000, 9000, 7, 3, 120, 250);
+    snapshots[3].lastRequestLength = 2;
+    snapshots[3].lastRequest[0] = 0xAB;
+    snapshots[3].lastRequest[1] = 0x01;
+    ComposeConnectionMonitor(snapshots, 3, 11600, &texts);   // 4.6 s: 5 s connected, 2.6 s idle
+    shown.clear();
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        shown << Text(texts.statistics[k]);
+    }
+    // 2101, 2201, 2301, 2401, 1234, 1235, 1236, 1237, 1238
+    QCOMPARE(shown, (QStringList{"120", "250", "7", "3", "2", "0", "3", "24", "50"}));
+    QCOMPARE(Text(texts.requestDump), QStringLiteral("AB 01 "));
+}
+
+void ConsoleLogicTest::gridTextsAtTheEndOfTheTable()
+{
+    uint16_t values[26];
+    for (int i = 0; i < 26; ++i) {
+        values[i] = static_cast<uint16_t>(65000 + i);
+    }
+    RefreshTexts texts{};
+    ComposeDataGrid(65510, 0, 65533, values, 26, &texts);
+    QCOMPARE(Text(texts.rowLabel[0]), QStringLiteral("65510"));
+    QCOMPARE(Text(texts.rowLabel[2]), QStringLiteral("65530"));
+    QCOMPARE(Text(texts.cell[0]), QStringLiteral("65000"));
+    QCOMPARE(Text(texts.cell[23]), QStringLiteral("65023"));
+    QCOMPARE(Text(texts.cell[24]), QStringLiteral("----"));   // 65,534: past the window's end
+    QCOMPARE(Text(texts.cell[25]), QStringLiteral("----"));
+    for (int i = 26; i < 30; ++i) {
+        QCOMPARE(Text(texts.cell[i]), QString());   // 65,536 and on: past the table
+    }
+}
+
+void ConsoleLogicTest::captionChangesOnlyOnTransitions()
+{
+    bool showsRunning = false;
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
+    QCOMPARE(FollowServerState(true, &showsRunning), CaptionChange::ShowRunning);
+    QVERIFY(showsRunning);
+    QCOMPARE(FollowServerState(true, &showsRunning), CaptionChange::None);
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::ShowStopped);
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
+    QVERIFY(!showsRunning);
+}
+
+void ConsoleLogicTest::exitEventWaitsThenStaysSignalled()
+{
+    QVERIFY(CreateExitEvent());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!WaitExitEvent(50));
+    QVERIFY(timer.elapsed() >= 45);
+    std::thread signaller([] { SignalExitEvent(); });
+    QVERIFY(WaitExitEvent(10000));
+    signaller.join();
+    QVERIFY(WaitExitEvent(0));   // manual reset: it stays signalled
+    DestroyExitEvent();
 }
 
 QTEST_GUILESS_MAIN(ConsoleLogicTest)
