@@ -219,7 +219,7 @@ int ShutdownSocket(SocketHandle socket)
     return 0;
 }
 
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error)
+SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes)
 {
     sockaddr_in address;
     if (!FillIpv4Address(dottedAddress, port, &address)) {
@@ -229,6 +229,9 @@ SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error)
     SocketHandle created = CreateTcpSocket(error);
     if (created == kNoSocket) {
         return kNoSocket;
+    }
+    if (receiveBufferBytes > 0) {
+        SetReceiveBufferSize(created, receiveBufferBytes);
     }
     if (connect(created, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         *error = LastError();

@@ -51,8 +51,9 @@ int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error)
 int CloseSocket(SocketHandle socket);
 int ShutdownSocket(SocketHandle socket);    // both directions
 
-// A client connection, for tools and tests: kNoSocket on failure, *error set.
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error);
+// A client connection, for tools and tests: kNoSocket on failure, *error set. A receiveBufferBytes
+// above 0 sets SO_RCVBUF before connecting, so that the window offered to the server stays that small.
+SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);
 
 // The host's name, NUL-terminated in at most nameSize bytes; false on failure.
 bool GetLocalHostName(char* name, int nameSize);

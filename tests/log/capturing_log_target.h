@@ -3,6 +3,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,24 @@ public:
             }
             return false;
         });
+    }
+
+    // Waits at most `milliseconds` for a message matching `pattern`; its first capture, or "" on time-out.
+    std::string WaitForMatch(const std::regex& pattern, int milliseconds = 5000)
+    {
+        std::string capture;
+        std::unique_lock<std::mutex> hold(guard_);
+        arrived_.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] {
+            for (const std::string& message : messages_) {
+                std::smatch match;
+                if (std::regex_match(message, match, pattern)) {
+                    capture = match.size() > 1 ? match[1].str() : message;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return capture;
     }
 
     int Count(const std::string& text)
