@@ -8,8 +8,12 @@
 #include "modbus/execute_request.h"
 #include "server/mbap_framing.h"
 #include "server/server_threads.h"
+#include "server/transaction_trace.h"
 
 namespace {
+
+// Written once before the server starts, read by client threads without a lock.
+TransactionTrace CurrentTrace = nullptr;
 
 // Decodes, executes and builds the response over the request in `adu`; returns the transaction's
 // exception code and the response's total length.
@@ -49,10 +53,18 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         }
         StoreResponse(slot, adu, responseLength);
         RecordTransaction(slot, code);
+        if (CurrentTrace != nullptr) {
+            CurrentTrace(socket, slot->currentRequest, requestLength, slot->currentResponse, responseLength);
+        }
     }
 }
 
 }  // namespace
+
+void SetTransactionTrace(TransactionTrace trace)
+{
+    CurrentTrace = trace;
+}
 
 void StartClientThread(ConnectionSlot* slot)
 {
