@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts Parvane: the operator console (build/parvane) where a
-# display is available ($DISPLAY or $WAYLAND_DISPLAY set), the headless server (build/parvane-cli)
-# otherwise. PARVANE_HEADLESS=1 chooses the headless server, PARVANE_HEADLESS=0 the console.
-# Arguments go to the program unchanged, e.g. scripts/run.sh --port 1502 --bind 127.0.0.1
+# display is available ($DISPLAY or $WAYLAND_DISPLAY set), the headless server (build/parvane-cli,
+# which logs to standard output) otherwise. Both stop in order on Ctrl+C.
+# PARVANE_HEADLESS=1 chooses the headless server, PARVANE_HEADLESS=0 the console. Arguments go to
+# the program unchanged, e.g. scripts/run.sh --port 5020 to run without the privilege port 502 needs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh

@@ -33,12 +33,13 @@ uint8_t PackGroup(const uint8_t* coils)
     if constexpr (std::endian::native == std::endian::little) {
         constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
         constexpr uint64_t kHigh = 0x8080808080808080ULL;
-        // Moves byte i's 0/1 to bit 56 + i; the other partial products land below bit 56 without
+        // Moves bit 8i + 7 to bit 56 + i; the other partial products land below bit 56 without
         // overlapping one another, or above bit 63, so nothing carries into the result.
-        constexpr uint64_t kGather = 0x0102040810204080ULL;
+        constexpr uint64_t kGather = 0x0002040810204081ULL;
         uint64_t group;
         std::memcpy(&group, coils, sizeof group);
-        const uint64_t nonZero = ((((group & kLow7) + kLow7) | group) & kHigh) >> 7;
+        // Bit 7 of each byte set when the byte is non-zero; no carry crosses a byte.
+        const uint64_t nonZero = (((group & kLow7) + kLow7) | group) & kHigh;
         return static_cast<uint8_t>((nonZero * kGather) >> 56);
     } else {
         uint8_t packed = 0;
