@@ -2,12 +2,11 @@
 
 #include <QMessageBox>
 
-#include <csignal>
-
 #include "console/close_on_signal.h"
 #include "console/console_font.h"
 #include "console/exit_event.h"
 #include "console/main_window.h"
+#include "platform/socket.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "tables/coil_table.h"
@@ -26,7 +25,16 @@ int FailStartup(const char* message)
 
 bool StartSockets()
 {
-    return std::signal(SIGPIPE, SIG_IGN) != SIG_ERR;
+    // The sockets API here needs no library start-up; what can fail is the network subsystem
+    // itself (no IPv4 TCP in the kernel, sockets denied to the process, no descriptors left).
+    // One probe socket tells, as WinSock's start-up tells when its subsystem is not ready.
+    int error = 0;
+    const SocketHandle probe = CreateTcpSocket(&error);
+    if (probe == kNoSocket) {
+        return false;
+    }
+    CloseSocket(probe);
+    return true;
 }
 
 StartupSteps SystemStartupSteps()
@@ -37,8 +45,8 @@ StartupSteps SystemStartupSteps()
 int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
                const std::function<void(MainWindow*)>& windowOpened)
 {
-    // The sockets API here has no version to negotiate, so the version check of a Windows start-up
-    // has no counterpart: the only socket start-up that can fail is the one above.
+    // The sockets API here has no version to negotiate, so "Wrong WinSock version" cannot occur:
+    // the socket start-up's only failure is the subsystem's.
     if (!steps.startSockets()) {
         return FailStartup("WinSock startup failed");
     }
@@ -53,7 +61,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
 
     {
         MainWindow window;
-        CloseOnTerminationSignal(&window);
+        CloseOnStopSignal(&window);
         if (windowOpened) {
             windowOpened(&window);
         }

@@ -15,8 +15,8 @@ struct StartupSteps {
 // The steps the program really runs.
 StartupSteps SystemStartupSteps();
 
-// Socket start-up on this platform: sends to a peer that has gone must report an error to the
-// client thread rather than end the process with SIGPIPE. False when that cannot be arranged.
+// Socket start-up on this platform: false when the process cannot create a TCP socket at all, so
+// that the server could never run.
 bool StartSockets();
 
 // The entry function once QApplication exists: brings up every process-wide object in order,

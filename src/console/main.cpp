@@ -6,6 +6,7 @@
 #include "console/console_application.h"
 #include "console/console_resources.h"
 #include "parvane_version.h"
+#include "platform/stop_signals.h"
 
 int main(int argc, char* argv[])
 {
@@ -25,6 +26,9 @@ int main(int argc, char* argv[])
     case CommandLineAction::Run:
         break;
     }
+    // Before any thread exists (the window system starts some), so that only the window thread's
+    // poll ever sees SIGINT and SIGTERM.
+    BlockStopSignals();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(ParvaneIcon());
     return RunConsole(options);
