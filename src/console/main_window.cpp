@@ -236,7 +236,16 @@ void MainWindow::NoteRefreshThreadEnded()
 
 void MainWindow::CloseConsole()
 {
-    RunOnWindowThread([this] { done(0); });
+    RunOnWindowThread([this] {
+        // A close that came as a stop signal may find a dialog open: it ends as if cancelled,
+        // so that its modal loop returns and the window can end.
+        for (QDialog* dialog : findChildren<QDialog*>()) {
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        }
+        done(0);
+    });
 }
 
 bool MainWindow::RegistersShown() const

@@ -31,6 +31,7 @@ private slots:
     void ioBuffersOfAFreeSlotStayAsTheyAre();
     void aboutShowsNameAndVersion();
     void refreshGoesOnWhileADialogIsOpen();
+    void closeRequestWhileADialogIsOpenEndsBoth();
 
 private:
     ConsoleFixture fixture;
@@ -498,6 +499,25 @@ void ConsoleDialogsTest::refreshGoesOnWhileADialogIsOpen()
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);   // Edit Values stays open meanwhile
     QVERIFY(gridFollowed);
     QVERIFY(monitorFollowed);
+}
+
+void ConsoleDialogsTest::closeRequestWhileADialogIsOpenEndsBoth()
+{
+    // Only a stop signal can ask for the close while a dialog is open: the window is disabled.
+    bool dialogEnded = false;
+    WhenModalOpens([&](QWidget* dialog) {
+        Type(dialog, 1220, QStringLiteral("7"));
+        fixture.window->close();
+        dialogEnded = QTest::qWaitFor([dialog] { return !dialog->isVisible(); }, 5000);
+    });
+    QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
+    QVERIFY(dialogEnded);
+    QTRY_VERIFY_WITH_TIMEOUT(!fixture.window->isVisible(), 5000);
+    QVERIFY(!IsServerRunning());
+    uint16_t first = 1;
+    uint16_t last = 0;
+    GetRegisterWindow(&first, &last);
+    QCOMPARE(last, uint16_t{65535});   // ended as cancelled: nothing applied
 }
 
 QTEST_MAIN(ConsoleDialogsTest)
