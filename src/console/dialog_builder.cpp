@@ -105,7 +105,7 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent, const QRec
         return new QGroupBox(caption, parent);
     case ControlKind::Frame: {
         auto* frame = new QFrame(parent);
-        frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+        frame->setFrameStyle(QFrame::StyledPanel | QFrame::Plain);
         return frame;
     }
     case ControlKind::Label:
