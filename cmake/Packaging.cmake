@@ -39,7 +39,8 @@ if(TARGET parvane)
   # The Qt libraries alone cannot open a window: the X11 and Wayland platform plugins are a
   # separate package that libqt6gui6 only recommends.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-  # The console asks for Arial; Liberation Sans has the same metrics, so the window lays out as drawn.
+  # The console's windows are laid out in Liberation Sans and its hex dumps in Liberation Mono;
+  # without them Qt substitutes faces of other widths and the dialogs' text may be clipped.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "mbpoll")
