@@ -39,6 +39,8 @@ required=(libc6 libstdc++6)
 if [ -e "$root/usr/bin/parvane" ]; then
   required+=(libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins)
 fi
+# Package names only, without version constraints: "libc6 (>= 2.34), libstdc++6 (>= 12)".
+named=$(sed -E 's/ *\([^)]*\)//g; s/ *, */\n/g' <<<"$depends")
 for package in "${required[@]}"; do
-  grep -Eq "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package"
+  grep -qxF "$package" <<<"$named" || fail "Depends lacks $package"
 done
