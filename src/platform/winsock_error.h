@@ -1,0 +1,18 @@
+#pragma once
+
+// WinSock error numbers that the server tests by number, and the translation of POSIX errno values
+// into WinSock numbers so that the log shows the same texts on every platform.
+inline constexpr int kWsaEintr = 10004;          // interrupted call
+inline constexpr int kWsaEinval = 10022;
+inline constexpr int kWsaEwouldblock = 10035;    // a receive that would have to wait
+inline constexpr int kWsaEtimedout = 10060;      // also a send that ran out of its time-out
+inline constexpr int kWsaEconnrefused = 10061;   // a pending connection that went away before accept
+
+// The WinSock number for an errno value; an errno without a WinSock counterpart gives its negation,
+// which is never 0 and has no text.
+int WinSockErrorFromErrno(int errnoValue);
+
+// The WinSock number for a failed accept: the failures that only concern the one pending connection
+// (it went away, or the network refused it) give 10061 like a refused connection, so that the
+// listener accepts again; the rest as WinSockErrorFromErrno.
+int AcceptErrorFromErrno(int errnoValue);
