@@ -160,4 +160,7 @@ TEST(InstalledServer, PrivilegedPortIsRefusedWithoutTheCapability) {
                 "\tERROR: Unable to bind listen socket : WSAEACCES: Permission denied\n"),
             std::string::npos)
       << result.output;
+  // The hint the manual page promises names a way out.
+  EXPECT_NE(result.errors.find("--port"), std::string::npos) << result.errors;
+  EXPECT_NE(result.errors.find("cap_net_bind_service"), std::string::npos) << result.errors;
 }
