@@ -46,11 +46,10 @@ void ExpectOnlyLogLines(const std::string& output) {
   EXPECT_EQ(start, output.size()) << "unterminated last line";
 }
 
-std::string LastLine(const std::string& output) {
-  if (output.empty()) return "";
-  size_t before = output.find_last_of('\n', output.size() - 2);
-  return output.substr(before == std::string::npos ? 0 : before + 1,
-                       output.size() - 1 - (before == std::string::npos ? 0 : before + 1));
+std::string LastLine(std::string output) {
+  if (!output.empty() && output.back() == '\n') output.pop_back();
+  size_t before = output.find_last_of('\n');
+  return before == std::string::npos ? output : output.substr(before + 1);
 }
 
 struct Exchange {
