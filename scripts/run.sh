@@ -10,20 +10,22 @@ scripts/install-deps.sh
 scripts/build.sh
 
 headless=${PARVANE_HEADLESS:-}
-if [ -z "$headless" ]; then
-  if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    headless=0
-  else
-    headless=1
-  fi
+if [ -n "$headless" ]; then
+  reason="PARVANE_HEADLESS=$headless"
+elif [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  headless=0
+  reason="a display is available"
+else
+  headless=1
+  reason="no display (neither DISPLAY nor WAYLAND_DISPLAY is set)"
 fi
 
 if [ "$headless" = 0 ]; then
-  echo "run.sh: starting the operator console, build/parvane $*" >&2
+  echo "run.sh: $reason: starting the operator console, build/parvane $*" >&2
   echo "run.sh: for the headless server instead: PARVANE_HEADLESS=1 scripts/run.sh" >&2
   exec build/parvane "$@"
 else
-  echo "run.sh: no display found (or PARVANE_HEADLESS=1): starting the headless server, build/parvane-cli $*" >&2
+  echo "run.sh: $reason: starting the headless server, build/parvane-cli $*" >&2
   echo "run.sh: for the operator console: PARVANE_HEADLESS=0 scripts/run.sh (needs a display)" >&2
   exec build/parvane-cli "$@"
 fi
