@@ -140,6 +140,9 @@ MainWindow::~MainWindow()
         }
         refreshThread.join();
     }
+    // The server has stopped by now, so nobody logs any more; a later line finds no target
+    // instead of a window that is gone.
+    SetLogTarget(nullptr);
 }
 
 void MainWindow::InitMainWindow()
