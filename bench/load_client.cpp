@@ -13,6 +13,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -119,8 +120,15 @@ struct ConnectionResult {
   bool connected = false;
   Clock::time_point firstSent{};
   Clock::time_point lastAnswered{};
+  int64_t cpuNanoseconds = 0;  // this connection's thread, during the timed part of the run
   std::string firstError;
 };
+
+int64_t ThreadCpuNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 // Differs between connections, between registers and between successive writes, so a response
 // carrying another connection's block, a shifted block or a stale block does not match.
@@ -285,6 +293,7 @@ void RunConnection(const Options& options, int connection, std::latch& allReady,
   allReady.arrive_and_wait();
 
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
+  const int64_t cpuAtStart = ThreadCpuNanoseconds();
   if (ready) {
     switch (options.operation) {
       case Operation::Read: RunReads(context, options, address, expected, deadline, result); break;
@@ -293,6 +302,7 @@ void RunConnection(const Options& options, int connection, std::latch& allReady,
       case Operation::Probe: break;
     }
   }
+  result.cpuNanoseconds = ThreadCpuNanoseconds() - cpuAtStart;
   if (context != nullptr) {
     modbus_close(context);
     modbus_free(context);
@@ -314,6 +324,7 @@ int Report(const Options& options, const std::vector<ConnectionResult>& results)
   uint64_t requests = 0;
   uint64_t errors = 0;
   int connected = 0;
+  int64_t cpuNanoseconds = 0;
   Clock::time_point begin = Clock::time_point::max();
   Clock::time_point end = Clock::time_point::min();
   for (size_t i = 0; i < results.size(); ++i) {
@@ -322,6 +333,7 @@ int Report(const Options& options, const std::vector<ConnectionResult>& results)
     requests += result.requests;
     errors += result.errors;
     connected += result.connected ? 1 : 0;
+    cpuNanoseconds += result.cpuNanoseconds;
     if (result.requests > 0) {
       begin = std::min(begin, result.firstSent);
       end = std::max(end, result.lastAnswered);
@@ -331,10 +343,10 @@ int Report(const Options& options, const std::vector<ConnectionResult>& results)
   const double seconds = requests > 0 ? std::chrono::duration<double>(end - begin).count() : 0.0;
   const double perSecond = seconds > 0.0 ? requests / seconds : 0.0;
   std::printf("RESULT op=%s registers=%d connections=%d connected=%d seconds=%.3f requests=%llu rps=%.0f "
-              "p50_us=%.1f p99_us=%.1f max_us=%.1f errors=%llu\n",
+              "p50_us=%.1f p99_us=%.1f max_us=%.1f client_cpu_us=%lld errors=%llu\n",
               OperationName(options.operation), options.registerCount, options.connections, connected, seconds,
               static_cast<unsigned long long>(requests), perSecond, latency.PercentileMicros(0.50),
-              latency.PercentileMicros(0.99), latency.MaxMicros(), static_cast<unsigned long long>(errors));
+              latency.PercentileMicros(0.99), latency.MaxMicros(), static_cast<long long>(cpuNanoseconds / 1000), static_cast<unsigned long long>(errors));
   return errors == 0 && connected == options.connections ? 0 : 1;
 }
 
