@@ -275,14 +275,14 @@ cell() {
   elif [ "$(errors_of "$1" "$2" "$3")" -ne 0 ]; then
     echo "ERRORS"
   else
-    printf '%s, p99 %s us' "$(with_commas "$rps")" "$p99"
+    printf '%s, p99 %.1f us' "$(with_commas "$rps")" "$p99"
   fi
 }
 
-ratio() { # phase server reference workload -> percent
+ratio() { # phase server reference workload [column] -> percent of the reference's median
   local a b
-  a=$(results_of "$1" "$2" "$4" 4 | median)
-  b=$(results_of "$1" "$3" "$4" 4 | median)
+  a=$(results_of "$1" "$2" "$4" "${5:-4}" | median)
+  b=$(results_of "$1" "$3" "$4" "${5:-4}" | median)
   awk -v a="${a:-0}" -v b="${b:-0}" 'BEGIN { if (b > 0) printf "%.1f%%", 100 * a / b; else print "-" }'
 }
 
@@ -310,7 +310,7 @@ print_table() { # phase title server...
   for name in "$@"; do
     printf '| %-20s |' "$(server_label "$name") CPU"
     for workload in "${workloads[@]}"; do
-      printf ' %-24s |' "$(results_of "$phase" "$name" "$workload" 7 | median) us/request"
+      printf ' %-24s |' "$(printf '%.2f us/request' "$(results_of "$phase" "$name" "$workload" 7 | median)")"
     done
     echo
   done
@@ -410,16 +410,18 @@ console_check() {
   echo
   echo "Console check: parvane (window open, offscreen) against parvane-cli, same run, K=1 on slot 0,"
   echo "pinned to CPU 0, medians of $reps x $seconds s"
-  printf '| %-14s | %-24s | %-24s | %-8s | %-22s |\n' workload parvane-cli "parvane (window)" ratio \
-    "CPU us/request cli, window"
-  printf '|%s|%s|%s|%s|%s|\n' ---------------- -------------------------- -------------------------- ---------- \
-    ------------------------
+  printf '| %-14s | %-24s | %-24s | %-8s | %-26s | %-12s |\n' workload parvane-cli "parvane (window)" ratio \
+    "CPU us/request: cli, window" "ratio by CPU"
+  printf '|%s|%s|%s|%s|%s|%s|\n' ---------------- -------------------------- -------------------------- ---------- \
+    ---------------------------- --------------
   for op in read write; do
-    printf '| %-14s | %-24s | %-24s | %-8s | %-22s |\n' "$op 10 K=1" "$(cell pinned cli "${op}1")" \
+    printf '| %-14s | %-24s | %-24s | %-8s | %-26s | %-12s |\n' "$op 10 K=1" "$(cell pinned cli "${op}1")" \
       "$(cell pinned console "${op}1")" "$(ratio pinned console cli "${op}1")" \
-      "$(results_of pinned cli "${op}1" 7 | median), $(results_of pinned console "${op}1" 7 | median)"
+      "$(printf '%.2f, %.2f' "$(results_of pinned cli "${op}1" 7 | median)" "$(results_of pinned console "${op}1" 7 | median)")" \
+      "$(ratio pinned cli console "${op}1" 7)"
   done
-  echo "(goal: at least 95%)"
+  echo "(goal: at least 95%; \"ratio by CPU\" is cli's CPU per request over the window's, the same"
+  echo "comparison but steadier while other processes share the CPU)"
   echo
   local i=0
   for name in console cli; do
