@@ -7,6 +7,8 @@
 #                                         parvane-cli with K=1 load on slot 0, the slot the window
 #                                         shows by default; then the CPU use of both with four idle
 #                                         connections
+#   scripts/bench.sh syscalls [options]   system calls per request of each server (strace -c -f on a
+#                                         short K=1 run; strace slows the server, the counts stay)
 #
 # Options:
 #   --reps N                repetitions of each pinned run (default 3)
@@ -14,7 +16,7 @@
 #   --unpinned-reps N       repetitions of each unpinned run, 0 to skip them (default 3)
 #   --unpinned-seconds S    length of one unpinned run (default 2)
 #   --idle-seconds S        console mode: the CPU measurement window (default 10)
-#   --servers "LIST"        compare mode: some of floor libmodbus cli console (default: all that are built)
+#   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
 #   --no-build              use build/ as it is
 #
 # How it measures. Client and server share CPU 0 (the client under taskset -c 0, the server moved
@@ -51,7 +53,7 @@ while [ $# -gt 0 ]; do
     *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
   esac
 done
-case $mode in compare | console) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
+case $mode in compare | console | syscalls) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
 
 build_dir=${BUILD_DIR:-build}
 client=$build_dir/bench/bench_load_client
@@ -339,8 +341,8 @@ run_rounds() { # phase repetitions seconds server...
   done
 }
 
-compare() {
-  local chosen=() name
+choose_servers() {
+  local name
   if [ -n "$servers" ]; then
     read -r -a chosen <<<"$servers"
   else
@@ -351,6 +353,11 @@ compare() {
   for name in "${chosen[@]}"; do
     case $name in floor | libmodbus | cli | console) ;; *) echo "bench: unknown server '$name'" >&2; exit 2 ;; esac
   done
+}
+
+compare() {
+  local chosen=() name
+  choose_servers
   echo "== starting: ${chosen[*]}"
   for name in "${chosen[@]}"; do start_server "$name"; done
 
@@ -433,6 +440,47 @@ console_check() {
   echo "(goal for the window: under 2%)"
 }
 
+# strace attached to the whole server process during one short K=1 run; the table gives each
+# system call's count divided by the number of requests answered.
+trace_run() { # server op
+  local name=$1 op=$2 pid=${server_pid[$1]} port=${server_port[$1]} tracer try line requests threads
+  local options=(--port "$port" --op "$op" --registers "$register_count" --connections 1 --seconds 1)
+  [ "$name" = floor ] && options+=(--expect-zeros)
+  wait_for_connections "$port" 0 || true
+  threads=$(ls "/proc/$pid/task" | wc -l)
+  timeout --kill-after=2 60 strace -c -f -p "$pid" -o "$work/strace" 2>"$work/strace.attach" &
+  tracer=$!
+  for try in $(seq 1 500); do
+    [ "$(grep -c 'attached' "$work/strace.attach" 2>/dev/null)" -ge "$threads" ] && break
+    sleep 0.01
+  done
+  line=$(timeout --kill-after=2 60 "$client" "${options[@]}" 2>>"$work/$name.errors") || failures=$((failures + 1))
+  wait_for_connections "$port" 0 || true
+  kill -INT "$tracer" 2>/dev/null || true
+  wait "$tracer" 2>/dev/null || true
+  requests=$(field requests "$line")
+  echo
+  echo "$(server_label "$name"), $op 10 K=1: ${requests:-0} requests"
+  awk -v n="${requests:-0}" '
+    $1 ~ /^[0-9.]+$/ && $4 ~ /^[0-9]+$/ {
+      if ($NF == "total") total = $4
+      else if (n > 0 && $4 / n >= 0.01) printf "  %-16s %8.2f per request\n", $NF, $4 / n
+    }
+    END { if (n > 0) printf "  %-16s %8.2f per request\n", "all", total / n }' "$work/strace"
+}
+
+count_syscalls() {
+  local chosen=() name op
+  command -v strace >/dev/null || { echo "bench: strace is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
+  choose_servers
+  echo "== starting: ${chosen[*]}"
+  for name in "${chosen[@]}"; do start_server "$name"; done
+  for name in "${chosen[@]}"; do
+    for op in read write; do trace_run "$name" "$op"; done
+  done
+  for name in "${chosen[@]}"; do stop_server "$name"; done
+}
+
 [ $build -eq 1 ] && build_tools
 for tool in "$client" "$floor_server" "$libmodbus_server"; do
   [ -x "$tool" ] || { echo "bench: $tool is missing; build first" >&2; exit 1; }
@@ -441,6 +489,7 @@ echo "== $(date -u +%H:%M:%S) UTC, $cpu_count CPUs, load average $(cut -d' ' -f1
 case $mode in
   compare) compare ;;
   console) console_check ;;
+  syscalls) count_syscalls ;;
 esac
 [ -s "$work/stops" ] && { echo; cat "$work/stops"; }
 if [ "$failures" -ne 0 ]; then
