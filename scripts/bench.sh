@@ -66,7 +66,7 @@ cpu_count=$(nproc)
 all_cpus=0
 [ "$cpu_count" -gt 1 ] && all_cpus="0-$((cpu_count - 1))"
 # Every server and client runs under timeout, so nothing outlives a run that was itself cut short.
-server_lifetime=1800
+server_lifetime=900
 readonly register_count=10
 ticks_per_second=$(getconf CLK_TCK)
 
@@ -150,10 +150,10 @@ wait_until_answering() {
 server_command() {
   local name=$1 port=$2
   case $name in
-    floor) command=("$floor_server" --port "$port" --seconds "$server_lifetime") ;;
-    libmodbus) command=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
-    cli) command=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
-    console) command=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
+    floor) server_argv=("$floor_server" --port "$port" --seconds "$server_lifetime") ;;
+    libmodbus) server_argv=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
+    cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
+    console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
 }
 
@@ -173,7 +173,7 @@ start_server() {
   for attempt in 1 2 3; do
     port=$("$client" --free-port)
     server_command "$name" "$port"
-    timeout --kill-after=5 "$server_lifetime" "${command[@]}" >"$work/$name.log" 2>&1 &
+    timeout --kill-after=5 "$server_lifetime" "${server_argv[@]}" >"$work/$name.log" 2>&1 &
     guard=$!
     pid=""
     for try in $(seq 1 100); do
