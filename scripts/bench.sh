@@ -37,7 +37,8 @@ unpinned_seconds=2
 idle_seconds=10
 servers=""
 build=1
-if [ $# -gt 0 ] && [[ $1 != --* ]]; then
+usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
+if [ $# -gt 0 ] && [[ $1 != -* ]]; then
   mode=$1
   shift
 fi
@@ -50,7 +51,8 @@ while [ $# -gt 0 ]; do
     --idle-seconds) idle_seconds=$2; shift 2 ;;
     --servers) servers=$2; shift 2 ;;
     --no-build) build=0; shift ;;
-    *) sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 2 ;;
+    -h | --help) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
   esac
 done
 case $mode in compare | console | syscalls) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
