@@ -25,6 +25,9 @@
 # server is started once; the servers take turns run by run (A B C A B C ...) so that a drifting
 # machine load hits them alike, and the tables show medians. The unpinned table is what a user
 # sees: on two vCPUs a K=1 run there swings between the same-CPU and cross-CPU round trip.
+# Every run also yields the CPU time per request of client and server together; while other
+# processes share the CPU, requests per second swing and CPU per request barely moves, so the
+# "CPU" rows are the comparison to trust on a busy machine.
 # Exit status: 0 when every run finished with no wrong response.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -325,6 +328,13 @@ print_table() { # phase title server...
       [[ " $* " == *" $reference "* ]] || continue
       printf '| %-20s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
+      echo
+      # The same comparison by CPU per request (the reference's over the subject's, so that above
+      # 100% still means faster): steadier than requests per second on a shared machine.
+      printf '| %-20s |' "$subject / $reference CPU"
+      for workload in "${workloads[@]}"; do
+        printf ' %-24s |' "$(ratio "$phase" "$reference" "$subject" "$workload" 7)"
+      done
       echo
     done
   done
