@@ -14,6 +14,7 @@ max_seconds=${FUZZ_MAX_SECONDS:-600}
 # One line per target: target name (fuzz/<name>_fuzz.cpp), seed folder under fuzz/corpus/, longest input.
 targets=(
   "request request 260"
+  "framing framing 1024"
 )
 
 cmake -S . -B "$build_dir" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
