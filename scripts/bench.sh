@@ -14,7 +14,7 @@
 #   --reps N                repetitions of each pinned run (default 3)
 #   --seconds S             length of one pinned run (default 3)
 #   --unpinned-reps N       repetitions of each unpinned run, 0 to skip them (default 3)
-#   --unpinned-seconds S    length of one unpinned run (default 2)
+#   --unpinned-seconds S    length of one unpinned run (default 1.5)
 #   --idle-seconds S        console mode: the CPU measurement window (default 10)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
 #   --no-build              use build/ as it is
@@ -36,7 +36,7 @@ mode=compare
 reps=3
 seconds=3
 unpinned_reps=3
-unpinned_seconds=2
+unpinned_seconds=1.5
 idle_seconds=10
 servers=""
 build=1
@@ -303,19 +303,19 @@ print_table() { # phase title server...
   shift 2
   echo
   echo "$title"
-  printf '| %-20s |' server
+  printf '| %-28s |' server
   for workload in "${workloads[@]}"; do printf ' %-24s |' "$(workload_label "$workload")"; done
   echo
-  printf '|%s|' "----------------------"
+  printf '|%s|' "------------------------------"
   for workload in "${workloads[@]}"; do printf '%s|' "--------------------------"; done
   echo
   for name in "$@"; do
-    printf '| %-20s |' "$(server_label "$name")"
+    printf '| %-28s |' "$(server_label "$name")"
     for workload in "${workloads[@]}"; do printf ' %-24s |' "$(cell "$phase" "$name" "$workload")"; done
     echo
   done
   for name in "$@"; do
-    printf '| %-20s |' "$(server_label "$name") CPU"
+    printf '| %-28s |' "$(server_label "$name"), CPU"
     for workload in "${workloads[@]}"; do
       printf ' %-24s |' "$(printf '%.2f us/request' "$(results_of "$phase" "$name" "$workload" 7 | median)")"
     done
@@ -326,12 +326,12 @@ print_table() { # phase title server...
     [[ " $* " == *" $subject "* ]] || continue
     for reference in libmodbus floor; do
       [[ " $* " == *" $reference "* ]] || continue
-      printf '| %-20s |' "$subject / $reference"
+      printf '| %-28s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
       echo
       # The same comparison by CPU per request (the reference's over the subject's, so that above
       # 100% still means faster): steadier than requests per second on a shared machine.
-      printf '| %-20s |' "$subject / $reference CPU"
+      printf '| %-28s |' "$subject / $reference CPU"
       for workload in "${workloads[@]}"; do
         printf ' %-24s |' "$(ratio "$phase" "$reference" "$subject" "$workload" 7)"
       done
@@ -384,7 +384,8 @@ compare() {
   fi
 
   for name in "${chosen[@]}"; do stop_server "$name"; done
-  print_table pinned "Pinned to CPU 0 (client and server), medians of $reps x $seconds s: requests/s, p99 latency" "${chosen[@]}"
+  print_table pinned "Pinned to CPU 0 (client and server), medians of $reps x $seconds s: requests/s and p99 latency;
+\"CPU\" rows: client and server CPU time per request; ratios above 100% mean faster than the reference" "${chosen[@]}"
   if [ "$unpinned_reps" -gt 0 ]; then
     print_table unpinned "Unpinned (what a user sees), medians of $unpinned_reps x $unpinned_seconds s" "${chosen[@]}"
   fi
