@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer, and bounded libFuzzer runs.
+# UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer, bounded libFuzzer runs,
+# and the Debian package with its install test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -22,3 +23,9 @@ if [ -x scripts/fuzz.sh ]; then
   echo "== libFuzzer"
   scripts/fuzz.sh
 fi
+
+echo "== Debian package"
+deb=$(scripts/package.sh | tail -n 1)
+echo "built $deb"
+# The install tests of the normal build, this time against the unpacked package (dpkg -x).
+(cd build && PARVANE_PACKAGE_DEB="$deb" ctest --output-on-failure --no-tests=error -L package)
