@@ -11,7 +11,7 @@
 #                                         short K=1 run; strace slows the server, the counts stay)
 #
 # Options:
-#   --reps N                repetitions of each pinned run (default 3)
+#   --reps N                repetitions of each pinned run (default 3; 5 in console mode)
 #   --seconds S             length of one pinned run (default 3)
 #   --unpinned-reps N       repetitions of each unpinned run, 0 to skip them (default 3)
 #   --unpinned-seconds S    length of one unpinned run (default 1.5)
@@ -33,7 +33,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 mode=compare
-reps=3
+reps=""
 seconds=3
 unpinned_reps=3
 unpinned_seconds=1.5
@@ -59,6 +59,10 @@ while [ $# -gt 0 ]; do
   esac
 done
 case $mode in compare | console | syscalls) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
+if [ -z "$reps" ]; then
+  reps=3
+  [ "$mode" = console ] && reps=5
+fi
 
 build_dir=${BUILD_DIR:-build}
 client=$build_dir/bench/bench_load_client
@@ -404,10 +408,14 @@ console_check() {
   set_cpus "${server_pid[console]}" 0
 
   echo "== K=1 load on slot 0, pinned to CPU 0, $reps x $seconds s each"
+  # Only two servers: their order flips every repetition, so that whatever favours the first or
+  # the second run of a pair does not favour one server.
+  local order=(cli console)
   for rep in $(seq 1 "$reps"); do
     for op in read write; do
-      for name in cli console; do run_load pinned "$name" "$op" 1 "$seconds"; done
+      for name in "${order[@]}"; do run_load pinned "$name" "$op" 1 "$seconds"; done
     done
+    order=("${order[1]}" "${order[0]}")
   done
 
   echo "== idle: four connections to each, CPU use over $idle_seconds s"
