@@ -2,21 +2,24 @@
 
 #include <atomic>
 
-// A manual-reset event that a client thread can wait on together with its socket; signalled means
-// "this connection must end". Backed by an eventfd so that one poll() sees both, with an atomic flag
-// beside it so that the client thread can test it before every receive with a load, not a syscall.
+// A manual-reset flag; signalled means "this connection must end". An atomic so that the client
+// thread can test it before every receive with a load, not a syscall. Setting it does not wake a
+// thread blocked in a receive: whoever kicks a connection also shuts down the receiving side of its
+// socket (ShutdownReceive), which the blocked receive sees at once.
 struct KickEvent {
-    int fd = -1;
     std::atomic<bool> signalled{false};
 };
 
-// Creates the eventfd, signalled; 0 or the system's error number.
-int CreateKickEvent(KickEvent* kick);
-void CloseKickEvent(KickEvent* kick);
-
 // Set and reset come from one thread only (the listener), so they never race each other.
-void SetKickEvent(KickEvent* kick);
-void ResetKickEvent(KickEvent* kick);
+inline void SetKickEvent(KickEvent* kick)
+{
+    kick->signalled.store(true, std::memory_order_release);
+}
+
+inline void ResetKickEvent(KickEvent* kick)
+{
+    kick->signalled.store(false, std::memory_order_release);
+}
 
 inline bool IsKickSignalled(const KickEvent* kick)
 {

@@ -146,21 +146,16 @@ int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error)
     }
 }
 
-WaitResult WaitReadableOrKicked(SocketHandle socket, const KickEvent* kick, int* error)
+int ReceiveWaiting(SocketHandle socket, uint8_t* buffer, int count, int* error)
 {
-    pollfd watched[2] = {{kick->fd, POLLIN, 0}, {socket, POLLIN, 0}};
     for (;;) {
-        int ready = poll(watched, 2, -1);
-        if (ready > 0) {
-            // The kick comes first, as it does when both are signalled.
-            if (watched[0].revents != 0 || IsKickSignalled(kick)) {
-                return WaitResult::kKicked;
-            }
-            return WaitResult::kReadable;
+        ssize_t received = recv(socket, buffer, static_cast<size_t>(count), 0);
+        if (received >= 0) {
+            return static_cast<int>(received);
         }
-        if (ready < 0 && errno != EINTR) {
+        if (errno != EINTR) {
             *error = LastError();
-            return WaitResult::kFailed;
+            return -1;
         }
     }
 }
@@ -200,6 +195,14 @@ int CloseSocket(SocketHandle socket)
 int ShutdownSocket(SocketHandle socket)
 {
     if (shutdown(socket, SHUT_RDWR) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+int ShutdownReceive(SocketHandle socket)
+{
+    if (shutdown(socket, SHUT_RD) != 0) {
         return LastError();
     }
     return 0;

@@ -2,8 +2,6 @@
 
 #include <cstdint>
 
-#include "platform/kick_event.h"
-
 // A TCP socket: a file descriptor. No open socket is ever -1, so -1 marks "no socket".
 using SocketHandle = int;
 inline constexpr SocketHandle kNoSocket = -1;
@@ -39,10 +37,10 @@ int SetReceiveBufferSize(SocketHandle socket, int bytes);
 // (10035 when nothing is there yet).
 int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error);
 
-enum class WaitResult { kReadable, kKicked, kFailed };
-// Waits without time-out until the socket has something to report or the kick is signalled; the
-// kick wins when both are. On kFailed *error is set.
-WaitResult WaitReadableOrKicked(SocketHandle socket, const KickEvent* kick, int* error);
+// One receive that waits without time-out until something has arrived: the byte count, 0 when the
+// peer has closed or the receiving side has been shut down, or -1 with *error set.
+int ReceiveWaiting(SocketHandle socket, uint8_t* buffer, int count, int* error);
+
 // Waits at most `milliseconds` for the socket to become readable; false on time-out or failure.
 bool WaitReadable(SocketHandle socket, int milliseconds);
 
@@ -52,6 +50,9 @@ int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error)
 
 int CloseSocket(SocketHandle socket);
 int ShutdownSocket(SocketHandle socket);    // both directions
+// Ends the receiving side only: a receive blocked in the socket returns 0 at once, and so do later
+// ones (data already queued may still come first). Sending still works. Never blocks.
+int ShutdownReceive(SocketHandle socket);
 
 // Two connected stream sockets in this process (a local socket pair), for tools and fuzz targets
 // that feed bytes to the receive path; 0 or a WinSock error number.

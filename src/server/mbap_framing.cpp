@@ -22,7 +22,7 @@ uint16_t ReceiveAdu(SocketHandle socket, uint8_t* adu, KickEvent* kick)
     if (rest == 0) {
         return 0;
     }
-    // The rest almost always arrived with the header: try it before polling.
+    // The rest almost always arrived with the header: try it before blocking.
     ReceiveCursor body{adu + kMbapHeaderSize, rest};
     if (ReceiveExact(socket, &body, kick, false) == 0) {
         return 0;
@@ -40,19 +40,10 @@ int ReceiveExact(SocketHandle socket, ReceiveCursor* cursor, KickEvent* kick, bo
             return 0;
         }
         int error = 0;
-        if (wait) {
-            WaitResult result = WaitReadableOrKicked(socket, kick, &error);
-            if (result == WaitResult::kKicked) {
-                return 0;
-            }
-            if (result == WaitResult::kFailed) {
-                LogSocketError("WSARecv()", error);
-                return 0;
-            }
-        }
-        int received = ReceiveNow(socket, cursor->position, cursor->wanted, &error);
+        int received = wait ? ReceiveWaiting(socket, cursor->position, cursor->wanted, &error)
+                            : ReceiveNow(socket, cursor->position, cursor->wanted, &error);
         if (received < 0) {
-            if (error == kWsaEwouldblock) {
+            if (error == kWsaEwouldblock && !wait) {
                 wait = true;
                 continue;
             }
@@ -60,7 +51,11 @@ int ReceiveExact(SocketHandle socket, ReceiveCursor* cursor, KickEvent* kick, bo
             return 0;
         }
         if (received == 0) {
-            LogEvent("Client on socket %hu disconnected", static_cast<unsigned short>(socket));
+            // A kick sets the flag before it shuts the receiving side down, so an end seen with the
+            // flag set is the kick's and not the client's.
+            if (!IsKickSignalled(kick)) {
+                LogEvent("Client on socket %hu disconnected", static_cast<unsigned short>(socket));
+            }
             return 0;
         }
         cursor->position += received;

@@ -16,9 +16,10 @@ struct ReceiveCursor {
 uint16_t ReceiveAdu(SocketHandle socket, uint8_t* adu, KickEvent* kick);
 
 // Fills the cursor's count; 1 when it has arrived, 0 when the connection must end. The kick is
-// tested before every receive. With waitFirst the socket is polled before the first receive (the
-// caller expects to wait, as for the next request's header); otherwise the receive is tried at once
-// and the socket polled only when nothing is there yet.
+// tested before every receive; a kick that comes while a receive blocks reaches it through the
+// socket's shut-down receiving side, and ends the connection without a log line. With waitFirst the
+// first receive blocks at once (the caller expects to wait, as for the next request's header);
+// otherwise it is tried without waiting and blocks only when nothing is there yet.
 int ReceiveExact(SocketHandle socket, ReceiveCursor* cursor, KickEvent* kick, bool waitFirst);
 
 // The number of bytes that follow the 7 header bytes (1 to 253), or 0 after logging the violation.

@@ -87,7 +87,7 @@ ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer)
         if (!sawFreeSlot) {
             // Read after every tick of the pass, so no idle time comes out negative.
             uint32_t now = TickCount();
-            SetKickEvent(&SlotTable[ChooseSlotToEvict(lastActivityTicks, now)].kickEvent);
+            KickSlot(&SlotTable[ChooseSlotToEvict(lastActivityTicks, now)]);
         }
         // Wait, holding no lock, until some slot has been released; the count only signals that,
         // so it goes straight back.

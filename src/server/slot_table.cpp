@@ -12,27 +12,18 @@ void InitSlotTable()
 {
     InitSemaphore(&FreeSlotSemaphore, 0, kSlotCount);
     for (ConnectionSlot& slot : SlotTable) {
-        {
-            std::lock_guard<std::recursive_mutex> hold(slot.lock);
-            slot.clientSocket = kNoSocket;
-            slot.peerText[0] = '\0';
-            slot.lastRequestLength = 0;
-            slot.lastResponseLength = 0;
-        }
-        int error = CreateKickEvent(&slot.kickEvent);
-        if (error != 0) {
-            // Without its eventfd the slot's kick is still seen through the atomic flag, but only at
-            // its connection's next receive (poll ignores descriptor -1); the run goes on.
-            LogSystemError("Unable to create kick event", error);
-        }
+        std::lock_guard<std::recursive_mutex> hold(slot.lock);
+        slot.clientSocket = kNoSocket;
+        slot.peerText[0] = '\0';
+        slot.lastRequestLength = 0;
+        slot.lastResponseLength = 0;
+        SetKickEvent(&slot.kickEvent);   // while stopped every kick is signalled
     }
 }
 
 void DestroySlotTable()
 {
-    for (ConnectionSlot& slot : SlotTable) {
-        CloseKickEvent(&slot.kickEvent);
-    }
+    // Nothing to release: the locks, the kick flags and the count hold no system resource.
 }
 
 void SnapshotSlot(int slotNumber, SlotSnapshot* snapshot)
@@ -66,8 +57,22 @@ void DisarmSlots()
     // One count per slot, each taken after that slot's kick: the fourth returns only once every
     // connection has released its slot.
     for (ConnectionSlot& slot : SlotTable) {
-        SetKickEvent(&slot.kickEvent);
+        KickSlot(&slot);
         AcquireSemaphore(&FreeSlotSemaphore);
+    }
+}
+
+void KickSlot(ConnectionSlot* slot)
+{
+    // The flag first: a client thread that tested it just before is then woken by the shut-down
+    // receiving side, which lasts, and finds the flag set when its receive returns 0.
+    SetKickEvent(&slot->kickEvent);
+    // Under the lock, because ReleaseSlot clears clientSocket under it before closing the socket:
+    // a descriptor read here is still open and cannot have been reused. Shutting down neither
+    // blocks nor logs, so holding the lock for it is safe.
+    std::lock_guard<std::recursive_mutex> hold(slot->lock);
+    if (slot->clientSocket != kNoSocket) {
+        ShutdownReceive(slot->clientSocket);
     }
 }
 

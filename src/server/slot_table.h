@@ -67,6 +67,10 @@ void SnapshotSlot(int slotNumber, SlotSnapshot* snapshot);
 void ArmSlots();
 void DisarmSlots();
 
+// Tells the slot's connection to end: sets its kick, then shuts down the receiving side of its socket
+// so that a client thread blocked in a receive wakes at once. Does nothing more on a free slot.
+void KickSlot(ConnectionSlot* slot);
+
 // Binds an accepted connection to the first free slot, evicting the idlest connection and waiting
 // when all four are busy; never fails.
 ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer);
