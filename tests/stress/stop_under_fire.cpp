@@ -1,0 +1,384 @@
+// Stop under fire: the server is started and stopped many times while clients are connected,
+// pipelining requests, stalled in the middle of a request, idle, not reading their responses, or
+// connecting anew. Every stop must complete within the send bound plus one second, log
+// "Modbus Server stopped" as its last line after one "Socket %d closed" per accepted connection,
+// and the next start on the same port must work.
+//
+// --in-process: through the library interface (StartServer, StopServer, WaitServerStopped), the
+//               way the console drives it; this is the variant the sanitizer builds run.
+// --cli PATH:   through SIGTERM to the executable, restarted on the same port each time.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "in_process_server.h"
+#include "modbus_client.h"
+#include "server/server_control.h"
+#include "stress_harness.h"
+
+namespace {
+
+constexpr int kSendBoundMs = 5000;   // the server gives up a send to a client that does not read
+constexpr int kStopBoundMs = kSendBoundMs + 1000;
+constexpr uint16_t kReadAddress = 40000;   // nobody writes here: reads answer zeros
+constexpr uint16_t kReadCount = 10;
+
+Bytes ZeroReadResponse(const Bytes& request)
+{
+    return RegistersResponse(request, std::vector<uint16_t>(kReadCount, 0));
+}
+
+struct FireTally {
+    std::atomic<long> pipelinedAnswers{0};
+    std::atomic<long> wrongAnswers{0};
+    std::atomic<long> connectorRequests{0};
+    std::atomic<long> clientsStarted{0};
+};
+
+// One kind of client per thread; each ends by itself once the server has closed its connection,
+// and every wait is bounded.
+class Fire {
+public:
+    Fire(uint16_t port, FireTally* tally) : port_(port), tally_(tally) {}
+
+    ~Fire() { Join(); }
+
+    void Pipeliner()
+    {
+        threads_.emplace_back([this] {
+            auto connection = std::make_shared<ModbusConnection>();
+            if (!connection->Connect(port_)) {
+                return;
+            }
+            ++tally_->clientsStarted;
+            std::atomic<bool> done{false};
+            std::thread writer([&] {
+                for (uint16_t id = 0; !done; ++id) {
+                    if (connection->SendAll(MakeAdu(id, 1, ReadRegistersPdu(kReadAddress, kReadCount)), 2000) !=
+                        IoResult::kOk) {
+                        break;
+                    }
+                }
+            });
+            // Responses come in request order, one per request, each one whole.
+            for (uint16_t id = 0;; ++id) {
+                Bytes response;
+                if (connection->ReceiveAdu(&response, 10000) != IoResult::kOk) {
+                    break;
+                }
+                if (response != ZeroReadResponse(MakeAdu(id, 1, ReadRegistersPdu(kReadAddress, kReadCount)))) {
+                    ++tally_->wrongAnswers;
+                    Fail("pipelined answer %u is %s", id, Hex(response).c_str());
+                    break;
+                }
+                ++tally_->pipelinedAnswers;
+            }
+            done = true;
+            connection->Reset();   // ends the writer's send at once
+            writer.join();
+        });
+    }
+
+    // Sends `bytes` and then waits, bounded, for the server to end the connection.
+    void Staller(Bytes bytes)
+    {
+        threads_.emplace_back([this, bytes] {
+            ModbusConnection connection;
+            if (!connection.Connect(port_)) {
+                return;
+            }
+            ++tally_->clientsStarted;
+            if (!bytes.empty()) {
+                connection.SendAll(bytes);
+            }
+            connection.WaitClosedByPeer(20000);
+        });
+    }
+
+    // Floods requests and never reads, until its send has been stuck for a while: from then on
+    // the server is blocked in a send to it. Waits for the server to give up on it.
+    void NonReader(std::atomic<bool>* stuck)
+    {
+        threads_.emplace_back([this, stuck] {
+            ModbusConnection connection;
+            if (!connection.Connect(port_, 3000, 4096)) {
+                *stuck = true;
+                return;
+            }
+            ++tally_->clientsStarted;
+            Bytes request = MakeAdu(1, 1, ReadRegistersPdu(kReadAddress, 125));
+            Bytes burst;
+            for (int i = 0; i < 64; ++i) {
+                burst.insert(burst.end(), request.begin(), request.end());
+            }
+            int64_t lastProgress = NowMilliseconds();
+            int64_t giveUp = lastProgress + 20000;
+            while (NowMilliseconds() - lastProgress < 300 && NowMilliseconds() < giveUp) {
+                long sent = connection.SendSome(burst.data(), burst.size());
+                if (sent < 0) {
+                    break;
+                }
+                if (sent > 0) {
+                    lastProgress = NowMilliseconds();
+                } else {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                }
+            }
+            *stuck = true;
+            connection.PeerHungUp(20000);
+        });
+    }
+
+    // Connects, asks once, closes, again and again until told to stop; through the stop too.
+    void Connector(std::atomic<bool>* over)
+    {
+        threads_.emplace_back([this, over] {
+            for (uint16_t id = 0; !*over; ++id) {
+                ModbusConnection connection;
+                if (!connection.Connect(port_, 500)) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                    continue;
+                }
+                Bytes request = MakeAdu(id, 1, ReadRegistersPdu(kReadAddress, kReadCount));
+                Bytes response;
+                IoResult result = connection.Transact(request, &response, 2000);
+                if (result == IoResult::kOk) {
+                    ++tally_->connectorRequests;
+                    if (response != ZeroReadResponse(request)) {
+                        ++tally_->wrongAnswers;
+                        Fail("connector answer is %s", Hex(response).c_str());
+                    }
+                }
+            }
+        });
+    }
+
+    void Join()
+    {
+        for (std::thread& thread : threads_) {
+            thread.join();
+        }
+        threads_.clear();
+    }
+
+private:
+    uint16_t port_;
+    FireTally* tally_;
+    std::vector<std::thread> threads_;
+};
+
+Bytes HalfHeader()
+{
+    return Bytes{0x00, 0x07, 0x00};
+}
+
+Bytes AnnouncesMoreThanSent()
+{
+    Bytes adu = MakeAdu(9, 1, ReadRegistersPdu(kReadAddress, kReadCount));
+    adu[5] = 100;   // announces 100 bytes after the length field, sends 6
+    return adu;
+}
+
+// A fresh start must answer at once.
+bool ProbeAnswers(uint16_t port)
+{
+    ModbusConnection connection;
+    if (!connection.Connect(port)) {
+        Fail("no connection after a start");
+        return false;
+    }
+    Bytes request = MakeAdu(77, 1, ReadRegistersPdu(kReadAddress, kReadCount));
+    Bytes response;
+    IoResult result = connection.Transact(request, &response);
+    if (result != IoResult::kOk || response != ZeroReadResponse(request)) {
+        Fail("the probe after a start got %s %s", IoResultText(result), Hex(response).c_str());
+        return false;
+    }
+    return true;
+}
+
+// The lines of one run, from its start line to its stop line, in order and complete.
+void CheckRunLog(const std::vector<std::string>& lines, size_t from, int cycle)
+{
+    std::vector<std::string> run(lines.begin() + static_cast<long>(from), lines.end());
+    if (run.empty()) {
+        Fail("cycle %d logged nothing", cycle);
+        return;
+    }
+    STRESS_CHECK(run.front().rfind("Modbus Server started on ", 0) == 0, "cycle %d: first line is \"%s\"", cycle,
+                 run.front().c_str());
+    STRESS_CHECK(run.back() == "Modbus Server stopped", "cycle %d: last line is \"%s\"", cycle, run.back().c_str());
+    long starts = std::count_if(run.begin(), run.end(),
+                                [](const std::string& line) { return line.rfind("Modbus Server started", 0) == 0; });
+    long stops = std::count(run.begin(), run.end(), std::string("Modbus Server stopped"));
+    STRESS_CHECK(starts == 1 && stops == 1, "cycle %d: %ld start and %ld stop lines", cycle, starts, stops);
+    ConnectionLedger ledger = ReadLedger(run);
+    STRESS_CHECK(ledger.accepted == ledger.closed, "cycle %d: %d connections accepted, %d closed", cycle,
+                 ledger.accepted, ledger.closed);
+    for (const auto& [socket, count] : ledger.acceptedPerSocket) {
+        STRESS_CHECK(ledger.closedPerSocket[socket] == count, "cycle %d: socket %d accepted %d times, closed %d",
+                     cycle, socket, count, ledger.closedPerSocket[socket]);
+    }
+    STRESS_CHECK(ledger.otherErrors == 0, "cycle %d: an unexpected error line", cycle);
+}
+
+// Starts the clients of one cycle and waits until they are in place. Returns once the server is
+// busy with all of them (bounded).
+void OpenFire(Fire* fire, const LogBook& log, size_t from, bool withNonReader, std::atomic<bool>* over,
+              FireTally* tally)
+{
+    std::atomic<bool> stuck{!withNonReader};
+    long before = tally->pipelinedAnswers.load();
+    fire->Pipeliner();
+    fire->Staller(HalfHeader());
+    fire->Staller(AnnouncesMoreThanSent());
+    if (withNonReader) {
+        fire->NonReader(&stuck);
+    } else {
+        fire->Staller(Bytes{});   // idle: connected, silent
+    }
+    int64_t deadline = NowMilliseconds() + 15000;
+    while (NowMilliseconds() < deadline &&
+           (!stuck || tally->pipelinedAnswers.load() < before + 200 ||
+            ReadLedger(log.Lines(), from).accepted < 4)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    fire->Connector(over);   // keeps connecting through the stop
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+int RunInProcess()
+{
+    const char* scenario = "stop_under_fire_in_process";
+    int cycles = Scaled(16, 3);
+    InProcessServer server;
+    server.Init();
+    FireTally tally;
+    long longestStop = 0;
+    long nonReaderStops = 0;
+    int completed = 0;
+    size_t end = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        STRESS_CHECK(server.log.Size() == end, "cycle %d: %zu lines logged while the server was stopped", cycle,
+                     server.log.Size() - end);
+        size_t from = server.log.Size();
+        if (!server.Start()) {
+            Fail("cycle %d: the start after a stop failed", cycle);
+            break;
+        }
+        StartServer();   // a second start while running does nothing
+        if (!ProbeAnswers(server.Port())) {
+            break;
+        }
+        bool withNonReader = cycle % 8 == 1;
+        std::atomic<bool> over{false};
+        {
+            Fire fire(server.Port(), &tally);
+            OpenFire(&fire, server.log, from, withNonReader, &over, &tally);
+            long stopMs = server.Stop(kStopBoundMs + 4000);
+            StopServer();   // a stop while stopped does nothing
+            over = true;
+            if (stopMs < 0) {
+                Fail("cycle %d: the stop did not complete within %d ms", cycle, kStopBoundMs + 4000);
+                return FinishScenario(scenario, "a stop hung");   // the server is unusable from here
+            }
+            STRESS_CHECK(stopMs <= kStopBoundMs, "cycle %d: the stop took %ld ms", cycle, stopMs);
+            longestStop = std::max(longestStop, stopMs);
+            nonReaderStops += withNonReader ? 1 : 0;
+            end = server.log.Size();
+            CheckRunLog(server.log.Lines(), from, cycle);
+        }
+        end = server.log.Size();   // the clients ending after the stop log nothing
+        ++completed;
+    }
+    server.Destroy();
+    char figure[512];
+    std::snprintf(figure, sizeof figure,
+                  "%d of %d start/stop cycles through the library (%ld with a client not reading), %ld clients, "
+                  "%ld pipelined and %ld connect-per-request answers, wrong answers %ld, longest stop %ld ms "
+                  "(bound %d ms)",
+                  completed, cycles, nonReaderStops, tally.clientsStarted.load(), tally.pipelinedAnswers.load(),
+                  tally.connectorRequests.load(), tally.wrongAnswers.load(), longestStop, kStopBoundMs);
+    STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
+    STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
+    return FinishScenario(scenario, figure);
+}
+
+int RunWithSigterm(const std::string& cli)
+{
+    const char* scenario = "stop_under_fire_sigterm";
+    int cycles = Scaled(10, 3);
+    FireTally tally;
+    long longestStop = 0;
+    long nonReaderStops = 0;
+    int completed = 0;
+    uint16_t port = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        ServerProcess server;
+        if (cycle == 0) {
+            if (!StartCliServer(&server, cli, &port)) {
+                break;
+            }
+        } else {
+            // The same port every time: a restart must bind while the last run's connections linger.
+            server.Spawn(cli, {"--bind", "127.0.0.1", "--port", std::to_string(port)});
+            long line = server.log.WaitForLine("Modbus Server started on ", 0, 10000);
+            if (line < 0) {
+                Fail("cycle %d: no start on port %u after a stop", cycle, port);
+                for (const std::string& text : server.log.Lines()) {
+                    std::fprintf(stderr, "  log: %s\n", text.c_str());
+                }
+                break;
+            }
+        }
+        if (!ProbeAnswers(port)) {
+            break;
+        }
+        bool withNonReader = cycle % 8 == 1;
+        std::atomic<bool> over{false};
+        {
+            Fire fire(port, &tally);
+            OpenFire(&fire, server.log, 0, withNonReader, &over, &tally);
+            long stopMs = StopCliServer(&server, kStopBoundMs + 4000);
+            over = true;
+            if (stopMs < 0) {
+                break;
+            }
+            STRESS_CHECK(stopMs <= kStopBoundMs, "cycle %d: the stop took %ld ms", cycle, stopMs);
+            longestStop = std::max(longestStop, stopMs);
+            nonReaderStops += withNonReader ? 1 : 0;
+            CheckRunLog(server.log.Lines(), 0, cycle);
+        }
+        ++completed;
+    }
+    char figure[512];
+    std::snprintf(figure, sizeof figure,
+                  "%d of %d SIGTERM cycles of parvane-cli on one port (%ld with a client not reading), %ld clients, "
+                  "%ld pipelined and %ld connect-per-request answers, wrong answers %ld, longest stop %ld ms "
+                  "(bound %d ms), every exit status 0",
+                  completed, cycles, nonReaderStops, tally.clientsStarted.load(), tally.pipelinedAnswers.load(),
+                  tally.connectorRequests.load(), tally.wrongAnswers.load(), longestStop, kStopBoundMs);
+    STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
+    STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
+    return FinishScenario(scenario, figure);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (HasArg(argc, argv, "--in-process")) {
+        return RunInProcess();
+    }
+    std::string cli = CliPathFromArgs(argc, argv);
+    if (cli.empty()) {
+        std::fprintf(stderr, "usage: %s --cli PATH | --in-process\n", argv[0]);
+        return 2;
+    }
+    return RunWithSigterm(cli);
+}
