@@ -1,0 +1,59 @@
+#include "modbus/build_response.h"
+
+#include "modbus/modbus_limits.h"
+#include "modbus/wire_registers.h"
+
+// Responses are written over the request. Replies to writes are the echo of the request's own
+// address and value(s), which are still in the buffer at offsets 8 onward, so only their length is
+// computed; replies to reads overwrite from offset 8 with a byte count and the values read.
+
+namespace {
+
+uint16_t BuildReadCoilsResponse(const RequestRecord* record, uint8_t* adu)
+{
+    const uint16_t byteCount = (record->quantity + kBitsPerByte - 1) / kBitsPerByte;
+    adu[kResponseByteCountOffset] = static_cast<uint8_t>(byteCount);
+    PackBits(record->coils, adu + kResponseValuesOffset, record->quantity);
+    return kResponseValuesOffset + byteCount;
+}
+
+// Codes 3 and 23: the read quantity's values, high byte first.
+uint16_t BuildReadRegistersResponse(const RequestRecord* record, uint8_t* adu)
+{
+    const uint16_t byteCount = record->quantity * kBytesPerRegister;
+    adu[kResponseByteCountOffset] = static_cast<uint8_t>(byteCount);
+    EncodeWireRegisters(record->registers, adu + kResponseValuesOffset, record->quantity);
+    return kResponseValuesOffset + byteCount;
+}
+
+}  // namespace
+
+uint16_t BuildResponse(const RequestRecord* record, uint8_t* adu)
+{
+    switch (record->functionCode) {
+    case kFunctionReadCoils:
+        return BuildReadCoilsResponse(record, adu);
+    case kFunctionReadRegisters:
+    case kFunctionReadWriteRegisters:
+        return BuildReadRegistersResponse(record, adu);
+    case kFunctionWriteSingleCoil:
+    case kFunctionWriteSingleRegister:
+    case kFunctionWriteCoils:
+    case kFunctionWriteRegisters:
+        return kEchoResponseLength;
+    case kFunctionMaskWriteRegister:
+        return kMaskWriteResponseLength;
+    default:
+        // DecodeRequest lets no other code through; should one arrive, answer as for any
+        // unimplemented code rather than send whatever the buffer holds.
+        return BuildExceptionResponse(kIllegalFunction, record->functionCode, adu);
+    }
+}
+
+uint16_t BuildExceptionResponse(ExceptionCode code, uint8_t functionCode, uint8_t* adu)
+{
+    // A code that already has bit 7 set (0x83, say) goes back unchanged.
+    adu[kFunctionCodeOffset] = static_cast<uint8_t>(functionCode | kExceptionFlag);
+    adu[kExceptionCodeOffset] = code;
+    return kExceptionResponseLength;
+}

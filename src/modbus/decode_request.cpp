@@ -1,0 +1,141 @@
+#include "modbus/decode_request.h"
+
+#include "modbus/wire_registers.h"
+#include "tables/function_enable_table.h"
+
+// Each code's fields are tested in a fixed order, the first failure answering 3, and only then is
+// the received length compared with what the request needs. The fields may therefore be read from
+// bytes that never arrived, but every read stays inside the 260-byte buffer: the furthest fixed
+// field ends at offset 16, and values are copied only after their byte count has been checked
+// against a quantity that is itself within its limit.
+
+namespace {
+
+bool QuantityWithin(uint16_t quantity, uint16_t limit)
+{
+    return quantity >= 1 && quantity <= limit;
+}
+
+// A request may be longer than it needs (the rest is ignored) but not shorter.
+ExceptionCode LengthTest(uint16_t length, uint32_t expectedLength)
+{
+    return length < expectedLength ? kIllegalDataValue : kNoException;
+}
+
+// Codes 1 and 3: address and quantity.
+ExceptionCode DecodeRead(const uint8_t* adu, uint16_t length, RequestRecord* record, uint16_t limit)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->quantity = ReadWireWord(adu + kQuantityOffset);
+    if (!QuantityWithin(record->quantity, limit)) {
+        return kIllegalDataValue;
+    }
+    return LengthTest(length, kFixedRequestLength);
+}
+
+ExceptionCode DecodeWriteSingleCoil(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->registers[0] = ReadWireWord(adu + kQuantityOffset);
+    if (record->registers[0] != kCoilOnValue && record->registers[0] != kCoilOffValue) {
+        return kIllegalDataValue;
+    }
+    record->coils[0] = record->registers[0] == kCoilOnValue ? 1 : 0;
+    record->quantity = 1;
+    return LengthTest(length, kFixedRequestLength);
+}
+
+ExceptionCode DecodeWriteSingleRegister(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->registers[0] = ReadWireWord(adu + kQuantityOffset);
+    record->quantity = 1;
+    return LengthTest(length, kFixedRequestLength);
+}
+
+ExceptionCode DecodeWriteCoils(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->quantity = ReadWireWord(adu + kQuantityOffset);
+    // The byte count is compared with the full computed value: a quantity needing more than 255
+    // bytes can never match one byte.
+    const uint32_t byteCount = adu[kCoilByteCountOffset];
+    if (byteCount != (uint32_t{record->quantity} + kBitsPerByte - 1) / kBitsPerByte) {
+        return kIllegalDataValue;
+    }
+    if (!QuantityWithin(record->quantity, kMaxWriteCoils)) {
+        return kIllegalDataValue;
+    }
+    UnpackBits(adu + kCoilValuesOffset, record->coils, record->quantity);
+    return LengthTest(length, kCoilValuesOffset + byteCount);
+}
+
+// The register write run of code 16 (at offset 8, into the main block) and of code 23's write
+// half (at offset 12, into writePart): address, quantity, byte count, values. The run is the
+// request's last field, so its end is the request's expected length.
+ExceptionCode DecodeRegisterWriteRun(const uint8_t* adu, uint16_t length, uint16_t runOffset,
+                                     RequestBlock* block)
+{
+    block->address = ReadWireWord(adu + runOffset);
+    block->quantity = ReadWireWord(adu + runOffset + kRunQuantityDistance);
+    const uint32_t byteCount = adu[runOffset + kRunByteCountDistance];
+    if (byteCount != uint32_t{block->quantity} * kBytesPerRegister) {
+        return kIllegalDataValue;
+    }
+    if (!QuantityWithin(block->quantity, kMaxWriteRegisters)) {
+        return kIllegalDataValue;
+    }
+    const uint16_t valuesOffset = runOffset + kRunValuesDistance;
+    DecodeWireRegisters(adu + valuesOffset, block->registers, block->quantity);
+    return LengthTest(length, valuesOffset + byteCount);
+}
+
+ExceptionCode DecodeMaskWriteRegister(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->registers[0] = ReadWireWord(adu + kAndMaskOffset);
+    record->registers[1] = ReadWireWord(adu + kOrMaskOffset);
+    return LengthTest(length, kMaskWriteRequestLength);
+}
+
+ExceptionCode DecodeReadWriteRegisters(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->address = ReadWireWord(adu + kAddressOffset);
+    record->quantity = ReadWireWord(adu + kQuantityOffset);
+    if (!QuantityWithin(record->quantity, kMaxReadRegisters)) {
+        return kIllegalDataValue;
+    }
+    return DecodeRegisterWriteRun(adu, length, kReadWriteWriteRunOffset, &record->writePart);
+}
+
+}  // namespace
+
+ExceptionCode DecodeRequest(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    record->functionCode = adu[kFunctionCodeOffset];
+    // A disabled code and an unimplemented one get the same answer, and the enable test comes
+    // before any field is looked at.
+    if (!IsFunctionEnabled(record->functionCode)) {
+        return kIllegalFunction;
+    }
+    switch (record->functionCode) {
+    case kFunctionReadCoils:
+        return DecodeRead(adu, length, record, kMaxReadCoils);
+    case kFunctionReadRegisters:
+        return DecodeRead(adu, length, record, kMaxReadRegisters);
+    case kFunctionWriteSingleCoil:
+        return DecodeWriteSingleCoil(adu, length, record);
+    case kFunctionWriteSingleRegister:
+        return DecodeWriteSingleRegister(adu, length, record);
+    case kFunctionWriteCoils:
+        return DecodeWriteCoils(adu, length, record);
+    case kFunctionWriteRegisters:
+        return DecodeRegisterWriteRun(adu, length, kWriteRunOffset, record);
+    case kFunctionMaskWriteRegister:
+        return DecodeMaskWriteRegister(adu, length, record);
+    case kFunctionReadWriteRegisters:
+        return DecodeReadWriteRegisters(adu, length, record);
+    default:
+        return kIllegalFunction;
+    }
+}

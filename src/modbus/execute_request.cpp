@@ -1,0 +1,74 @@
+#include "modbus/execute_request.h"
+
+#include "modbus/modbus_limits.h"
+#include "tables/coil_table.h"
+#include "tables/register_table.h"
+
+// Each code calls exactly one data-table operation; the operation's window test turns into
+// exception 2, and a refused run has changed nothing.
+
+namespace {
+
+ExceptionCode WindowResult(bool accepted)
+{
+    return accepted ? kNoException : kIllegalDataAddress;
+}
+
+ExceptionCode ExecuteReadCoils(RequestRecord* record)
+{
+    return WindowResult(ReadCoils(record->address, record->quantity, record->coils));
+}
+
+ExceptionCode ExecuteReadRegisters(RequestRecord* record)
+{
+    return WindowResult(ReadRegisters(record->address, record->quantity, record->registers));
+}
+
+// Codes 5 and 15: DecodeRequest left the 0/1 coil values in coils (one of them for code 5).
+ExceptionCode ExecuteWriteCoils(const RequestRecord* record)
+{
+    return WindowResult(WriteCoils(record->address, record->quantity, record->coils));
+}
+
+// Codes 6 and 16: the values are in registers (one of them for code 6).
+ExceptionCode ExecuteWriteRegisters(const RequestRecord* record)
+{
+    return WindowResult(WriteRegisters(record->address, record->quantity, record->registers));
+}
+
+ExceptionCode ExecuteMaskWriteRegister(const RequestRecord* record)
+{
+    return WindowResult(MaskWriteRegister(record->address, record->registers[0], record->registers[1]));
+}
+
+ExceptionCode ExecuteReadWriteRegisters(RequestRecord* record)
+{
+    return WindowResult(ReadWriteRegisters(record->address, record->quantity, record->registers,
+                                           record->writePart.address, record->writePart.quantity,
+                                           record->writePart.registers));
+}
+
+}  // namespace
+
+ExceptionCode ExecuteRequest(RequestRecord* record)
+{
+    switch (record->functionCode) {
+    case kFunctionReadCoils:
+        return ExecuteReadCoils(record);
+    case kFunctionReadRegisters:
+        return ExecuteReadRegisters(record);
+    case kFunctionWriteSingleCoil:
+    case kFunctionWriteCoils:
+        return ExecuteWriteCoils(record);
+    case kFunctionWriteSingleRegister:
+    case kFunctionWriteRegisters:
+        return ExecuteWriteRegisters(record);
+    case kFunctionMaskWriteRegister:
+        return ExecuteMaskWriteRegister(record);
+    case kFunctionReadWriteRegisters:
+        return ExecuteReadWriteRegisters(record);
+    default:
+        // DecodeRequest lets no other code through.
+        return kNoException;
+    }
+}

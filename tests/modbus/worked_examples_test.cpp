@@ -1,0 +1,214 @@
+// Whole request ADUs in, whole response ADUs out, byte for byte, including what the tables hold
+// before and after.
+
+#include <gtest/gtest.h>
+
+#include "modbus/adu_test_helpers.h"
+
+namespace {
+
+uint16_t Register(uint32_t address)
+{
+    uint16_t value;
+    PeekRegisters(address, 1, &value);
+    return value;
+}
+
+uint8_t Coil(uint32_t address)
+{
+    uint8_t value;
+    PeekCoils(address, 1, &value);
+    return value;
+}
+
+void PokeRegister(uint32_t address, uint16_t value) { PokeRegisters(address, 1, &value); }
+
+struct WorkedExample {
+    const char* name;
+    void (*prepare)();
+    Bytes request;
+    Bytes response;
+    void (*check)();  // what the tables hold afterwards
+};
+
+void Nothing() {}
+
+void PrintTo(const WorkedExample& example, std::ostream* out) { *out << example.name; }
+
+const WorkedExample kWorkedExamples[] = {
+    {"ReadTwoRegisters",
+     [] { PokeRegister(100, 0x1234); PokeRegister(101, 0x0001); },
+     {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01,  // MBAP, unit 1
+      0x03, 0x00, 0x64, 0x00, 0x02},             // code 3, address 100, quantity 2
+     {0x00, 0x01, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x03, 0x04, 0x12, 0x34, 0x00, 0x01},       // 4 bytes: 0x1234, 0x0001
+     Nothing},
+    {"ReadTenCoils",
+     [] { const uint8_t coils[] = {1, 0, 1, 1, 0, 0, 1, 1, 1, 0}; PokeCoils(20, 10, coils); },
+     {0x00, 0x02, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x01, 0x00, 0x14, 0x00, 0x0A},             // code 1, address 20, quantity 10
+     {0x00, 0x02, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x01, 0x02, 0xCD, 0x01},                   // 2 bytes, first coil in bit 0
+     Nothing},
+    {"ReadOutsideRegisterWindow",
+     [] { SetRegisterWindow(0, 99); },
+     {0x00, 0x03, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x03, 0x00, 0x64, 0x00, 0x01},             // register 100, window 0..99
+     {0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x83, 0x02},                               // exception 2
+     Nothing},
+    {"WriteTwoRegisters",
+     Nothing,
+     {0x00, 0x01, 0x00, 0x00, 0x00, 0x0B, 0x01,
+      0x10, 0x00, 0x64, 0x00, 0x02,              // code 16, address 100, quantity 2
+      0x04, 0x12, 0x34, 0x56, 0x78},             // 4 bytes: 0x1234, 0x5678
+     {0x00, 0x01, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x10, 0x00, 0x64, 0x00, 0x02},             // echo of address and quantity
+     [] { EXPECT_EQ(Register(100), 0x1234); EXPECT_EQ(Register(101), 0x5678); }},
+    {"ReadWriteReadsBeforeWriting",
+     [] { PokeRegister(10, 5); PokeRegister(11, 6); },
+     {0x00, 0x05, 0x00, 0x00, 0x00, 0x0D, 0x01,
+      0x17, 0x00, 0x0A, 0x00, 0x02,              // code 23, read 10..11
+      0x00, 0x0B, 0x00, 0x01, 0x02, 0x00, 0x07}, // write 7 to register 11
+     {0x00, 0x05, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x17, 0x04, 0x00, 0x05, 0x00, 0x06},       // register 11 as it was before the write
+     [] { EXPECT_EQ(Register(10), 5); EXPECT_EQ(Register(11), 7); }},
+    {"UnimplementedCodeTwo",
+     Nothing,
+     {0x00, 0x07, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x02, 0x00, 0x00, 0x00, 0x01},
+     {0x00, 0x07, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x82, 0x01},                               // exception 1
+     Nothing},
+    {"ForceCoilZeroOn",
+     Nothing,
+     {0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x05, 0x00, 0x00, 0xFF, 0x00},             // code 5, coil 0, ON
+     {0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x05, 0x00, 0x00, 0xFF, 0x00},
+     [] { EXPECT_EQ(Coil(0), 1); }},
+    {"ForceCoilOff",
+     [] { const uint8_t on = 1; PokeCoils(7, 1, &on); },
+     {0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x05, 0x00, 0x07, 0x00, 0x00},             // code 5, coil 7, OFF
+     {0x00, 0x08, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x05, 0x00, 0x07, 0x00, 0x00},
+     [] { EXPECT_EQ(Coil(7), 0); }},
+    {"WriteSingleRegisterAllOnes",
+     Nothing,
+     {0x12, 0x34, 0x00, 0x00, 0x00, 0x06, 0xFF,  // unit 255 is not examined
+      0x06, 0xFF, 0xFF, 0xFF, 0xFF},             // code 6, register 65,535, 0xFFFF
+     {0x12, 0x34, 0x00, 0x00, 0x00, 0x06, 0xFF,
+      0x06, 0xFF, 0xFF, 0xFF, 0xFF},
+     [] { EXPECT_EQ(Register(65535), 0xFFFF); }},
+    {"MaskWriteInsideWindow",
+     [] { PokeRegister(4, 0x0012); },
+     {0x00, 0x09, 0x00, 0x00, 0x00, 0x08, 0x00,  // unit 0 is not examined
+      0x16, 0x00, 0x04, 0x00, 0xF2, 0x00, 0x25}, // code 22, AND 0x00F2, OR 0x0025
+     {0x00, 0x09, 0x00, 0x00, 0x00, 0x08, 0x00,
+      0x16, 0x00, 0x04, 0x00, 0xF2, 0x00, 0x25},
+     [] { EXPECT_EQ(Register(4), 0x0017); }},
+    {"MaskWriteOutsideWindow",
+     [] { PokeRegister(4, 0x0012); SetRegisterWindow(5, 10); },
+     {0x00, 0x09, 0x00, 0x00, 0x00, 0x08, 0x01,
+      0x16, 0x00, 0x04, 0x00, 0x00, 0xFF, 0xFF},
+     {0x00, 0x09, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x96, 0x02},
+     [] { EXPECT_EQ(Register(4), 0x0012); }},
+    {"ReadOneCoilSetsOnlyBitZero",
+     [] { const uint8_t coils[] = {1, 1}; PokeCoils(0, 2, coils); },
+     {0x00, 0x0A, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x01, 0x00, 0x00, 0x00, 0x01},
+     {0x00, 0x0A, 0x00, 0x00, 0x00, 0x04, 0x01,
+      0x01, 0x01, 0x01},
+     Nothing},
+    {"ReadWriteWithWriteRunOutsideWindow",
+     [] { SetRegisterWindow(0, 99); PokeRegister(10, 5); PokeRegister(99, 9); },
+     {0x00, 0x0B, 0x00, 0x00, 0x00, 0x0F, 0x01,
+      0x17, 0x00, 0x0A, 0x00, 0x01,              // read register 10 (inside)
+      0x00, 0x63, 0x00, 0x02, 0x04,              // write 99..100 (one past the window)
+      0x00, 0x01, 0x00, 0x02},
+     {0x00, 0x0B, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x97, 0x02},
+     [] { EXPECT_EQ(Register(99), 9); EXPECT_EQ(Register(100), 0); }},
+    {"WriteCoilsSpanningWindowEndByOne",
+     [] { SetCoilWindow(0, 15); },
+     {0x00, 0x0C, 0x00, 0x00, 0x00, 0x09, 0x01,
+      0x0F, 0x00, 0x08, 0x00, 0x09,              // code 15, coils 8..16, window 0..15
+      0x02, 0xFF, 0x01},
+     {0x00, 0x0C, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x8F, 0x02},
+     [] { uint8_t coils[9]; PeekCoils(8, 9, coils); for (uint8_t c : coils) EXPECT_EQ(c, 0); }},
+    {"WriteCoilsUnpacksFirstCoilFirst",
+     Nothing,
+     {0x00, 0x0D, 0x00, 0x00, 0x00, 0x09, 0x01,
+      0x0F, 0x00, 0x14, 0x00, 0x0A,              // code 15, coils 20..29
+      0x02, 0xCD, 0x01},
+     {0x00, 0x0D, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x0F, 0x00, 0x14, 0x00, 0x0A},
+     [] {
+         const uint8_t expected[] = {1, 0, 1, 1, 0, 0, 1, 1, 1, 0};
+         uint8_t coils[12];
+         PeekCoils(19, 12, coils);
+         EXPECT_EQ(coils[0], 0);
+         EXPECT_EQ(0, std::memcmp(coils + 1, expected, 10));
+         EXPECT_EQ(coils[11], 0);
+     }},
+    {"ExceptionKeepsHighBitCode",
+     Nothing,
+     {0x00, 0x0E, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x83, 0x00, 0x00, 0x00, 0x01},
+     {0x00, 0x0E, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x83, 0x01},                               // 0x83 stays 0x83
+     Nothing},
+};
+
+class WorkedExampleTest : public ::testing::TestWithParam<WorkedExample> {
+protected:
+    void SetUp() override { ResetDataTables(); }
+};
+
+TEST_P(WorkedExampleTest, AnswersByteForByte)
+{
+    const WorkedExample& example = GetParam();
+    example.prepare();
+    EXPECT_EQ(AnswerRequest(example.request), example.response);
+    example.check();
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, WorkedExampleTest, ::testing::ValuesIn(kWorkedExamples),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LargestResponses, ReadOf2000CoilsFillsTwoHundredFiftyBytes)
+{
+    ResetDataTables();
+    uint8_t coils[kMaxReadCoils];
+    for (unsigned i = 0; i < kMaxReadCoils; ++i) {
+        coils[i] = (i % 3 == 0) ? 1 : 0;
+    }
+    PokeCoils(65536 - kMaxReadCoils, kMaxReadCoils, coils);
+    const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
+                                                         0x01, 0xF8, 0x30, 0x07, 0xD0}));  // 63,536, 2,000
+    ASSERT_EQ(response.size(), 259u);
+    EXPECT_EQ(response[8], 250);
+    for (unsigned i = 0; i < kMaxReadCoils; ++i) {
+        ASSERT_EQ((response[9 + i / 8] >> (i % 8)) & 1, coils[i]) << "coil " << i;
+    }
+}
+
+TEST(LargestResponses, ReadOf125RegistersFillsTwoHundredFiftyBytes)
+{
+    ResetDataTables();
+    for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
+        PokeRegister(1000 + i, static_cast<uint16_t>(0x0101 * i + 0x8000));
+    }
+    const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
+                                                         0x03, 0x03, 0xE8, 0x00, 0x7D}));  // 1,000, 125
+    ASSERT_EQ(response.size(), 259u);
+    EXPECT_EQ(response[8], 250);
+    for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
+        ASSERT_EQ((response[9 + 2 * i] << 8) | response[10 + 2 * i], 0x0101 * i + 0x8000);
+    }
+}
+
+}  // namespace
