@@ -343,7 +343,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* scenario = inProcess ? "load_check_in_process" : "load_check";
-    int perClient = Scaled(20000, 200);
+    int perClient = Scaled(50000, 200);
 
     ServerProcess process;
     InProcessServer inside;

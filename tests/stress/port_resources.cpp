@@ -103,8 +103,8 @@ bool Answers(ModbusConnection* connection, uint16_t id)
            response == RegistersResponse(request, {0, 0, 0});
 }
 
-// With RLIMIT_NOFILE just above what the resting server holds, the third connection cannot be
-// accepted: EMFILE, which is not one of accept's transient failures.
+// With RLIMIT_NOFILE two above what the resting server holds, accept runs out of descriptors:
+// EMFILE, which is not one of accept's transient failures.
 std::string DescriptorLimit(const std::string& cli)
 {
     int highest = -1;
@@ -142,7 +142,9 @@ std::string DescriptorLimit(const std::string& cli)
         clients.push_back(std::move(client));
         failureLine = server.log.WaitForLine("ERROR: ", 0, served == i + 1 ? 200 : 3000);
     }
-    STRESS_CHECK(served == 2, "%d clients served under a limit with room for two", served);
+    // Linux's accept takes a descriptor number before it waits, so the accept right after the
+    // second connection already fails: one or two clients are served.
+    STRESS_CHECK(served >= 1 && served <= 2, "%d clients served under a limit with room for two sockets", served);
     if (failureLine < 0) {
         Fail("no accept failure was logged with the descriptor limit at %ld", limit);
         DumpLog(server.log);

@@ -211,7 +211,9 @@ ConnectionLedger ReadLedger(const std::vector<std::string>& lines, size_t from, 
                    std::strstr(line, "invalid Command Length") != nullptr) {
             ++ledger.invalidLength;
             ledger.endingByPort[portOfSocket[socket]] = "length";
-        } else if (StartsWith(line, "ERROR: send() : ")) {
+        } else if (StartsWith(line, "ERROR: send() : ") ||
+                   StartsWith(line, "ERROR: Failed to send complete response to client.")) {
+            // A send that ran out of time after part of the response went out is a partial send.
             ++ledger.sendErrors;
         } else if (StartsWith(line, "ERROR: WSARecv() : ") || StartsWith(line, "ERROR: recv() : ")) {
             ++ledger.receiveErrors;
@@ -267,6 +269,8 @@ bool ServerProcess::Spawn(const std::string& path, const std::vector<std::string
     if (pid == 0) {
         // Only async-signal-safe calls between fork and exec.
         dup2(output[1], STDOUT_FILENO);
+        // Nothing of ours leaks into the server: its descriptor count is its own.
+        close_range(3, ~0u, 0);
         if (fdLimit > 0) {
             rlimit limit{static_cast<rlim_t>(fdLimit), static_cast<rlim_t>(fdLimit)};
             setrlimit(RLIMIT_NOFILE, &limit);

@@ -71,7 +71,7 @@ struct ConnectionLedger {
     int disconnected = 0;
     int invalidProtocol = 0;
     int invalidLength = 0;
-    int sendErrors = 0;
+    int sendErrors = 0;          // "send()" failures and partial sends
     int receiveErrors = 0;       // any other "ERROR: " line naming a receive
     int otherErrors = 0;
     std::map<int, int> acceptedPerSocket;
