@@ -415,24 +415,8 @@ private:
             // Floods reads of 125 registers and reads nothing back: the server's send fills the
             // pipe and then runs into its time-out. Its line ("send()") names no socket.
             Expect(connection.LocalPort(), kNeverReads, "");
-            Bytes request = MakeAdu(1, 1, ReadRegistersPdu(kQuietZone, 125));
-            Bytes burst;
-            for (int i = 0; i < 64; ++i) {
-                burst.insert(burst.end(), request.begin(), request.end());
-            }
-            int64_t giveUp = NowMilliseconds() + 20000;
-            int64_t lastProgress = NowMilliseconds();
-            while (NowMilliseconds() - lastProgress < 300 && NowMilliseconds() < giveUp) {
-                long sent = connection.SendSome(burst.data(), burst.size());
-                if (sent < 0) {
-                    break;
-                }
-                if (sent > 0) {
-                    lastProgress = NowMilliseconds();
-                } else {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                }
-            }
+            STRESS_CHECK(connection.FloodUntilServerBlocks(MakeAdu(1, 1, ReadRegistersPdu(kQuietZone, 125)), 1500, 30000),
+                         "a client that never reads lost its connection before the server was blocked");
             STRESS_CHECK(connection.PeerHungUp(15000), "a client that never reads was not given up within 15 s");
             break;
         }

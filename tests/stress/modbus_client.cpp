@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -325,6 +327,37 @@ long ModbusConnection::SendSome(const uint8_t* bytes, size_t count)
         return 0;
     }
     return done;
+}
+
+bool ModbusConnection::FloodUntilServerBlocks(const Bytes& request, int quietMs, int giveUpMs)
+{
+    Bytes burst;
+    for (int i = 0; i < 64; ++i) {
+        burst.insert(burst.end(), request.begin(), request.end());
+    }
+    int64_t giveUp = Now() + giveUpMs;
+    int64_t lastProgress = Now();
+    int lastUnsent = -1;
+    while (Now() - lastProgress < quietMs) {
+        if (Now() > giveUp) {
+            return false;
+        }
+        long sent = SendSome(burst.data(), burst.size());
+        if (sent < 0) {
+            return false;
+        }
+        // Progress is the server taking bytes off our send queue, or room for more.
+        int unsent = 0;
+        ioctl(fd_, SIOCOUTQ, &unsent);
+        if (sent > 0 || unsent != lastUnsent) {
+            lastProgress = Now();
+            lastUnsent = unsent;
+        }
+        if (sent == 0) {
+            WaitFor(fd_, POLLOUT, Now() + 10);
+        }
+    }
+    return true;
 }
 
 IoResult ModbusConnection::ReceiveExact(uint8_t* buffer, size_t count, int timeoutMs)

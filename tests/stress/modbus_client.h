@@ -64,6 +64,12 @@ public:
     IoResult SendAll(const uint8_t* bytes, size_t count, int timeoutMs);
     // Sends what fits without waiting; the count sent, -1 on failure.
     long SendSome(const uint8_t* bytes, size_t count);
+    // For a client that never reads: sends `request` over and over until the server has stopped
+    // taking requests for quietMs. By then the server is blocked in a send, since it reads a request
+    // only after it has sent the last response. The quiet time must cover the server working
+    // through a full receive window: the window reopens only after some 64 KB are read. False
+    // when the connection failed or giveUpMs passed first.
+    bool FloodUntilServerBlocks(const Bytes& request, int quietMs, int giveUpMs);
     IoResult ReceiveExact(uint8_t* buffer, size_t count, int timeoutMs);
     // One response ADU: the header, then exactly what its length field announces.
     IoResult ReceiveAdu(Bytes* adu, int timeoutMs);

@@ -100,37 +100,21 @@ public:
         });
     }
 
-    // Floods requests and never reads, until its send has been stuck for a while: from then on
-    // the server is blocked in a send to it. Waits for the server to give up on it.
-    void NonReader(std::atomic<bool>* stuck)
+    // Floods requests and never reads, until the server is blocked in a send to it; then waits
+    // for the server to give up on it.
+    void NonReader()
     {
-        threads_.emplace_back([this, stuck] {
+        threads_.emplace_back([this] {
             ModbusConnection connection;
             if (!connection.Connect(port_, 3000, 4096)) {
-                *stuck = true;
+                nonReaderStuck = true;
                 return;
             }
             ++tally_->clientsStarted;
-            Bytes request = MakeAdu(1, 1, ReadRegistersPdu(kReadAddress, 125));
-            Bytes burst;
-            for (int i = 0; i < 64; ++i) {
-                burst.insert(burst.end(), request.begin(), request.end());
-            }
-            int64_t lastProgress = NowMilliseconds();
-            int64_t giveUp = lastProgress + 20000;
-            while (NowMilliseconds() - lastProgress < 300 && NowMilliseconds() < giveUp) {
-                long sent = connection.SendSome(burst.data(), burst.size());
-                if (sent < 0) {
-                    break;
-                }
-                if (sent > 0) {
-                    lastProgress = NowMilliseconds();
-                } else {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-                }
-            }
-            *stuck = true;
+            connection.FloodUntilServerBlocks(MakeAdu(1, 1, ReadRegistersPdu(kReadAddress, 125)), 1500, 30000);
+            nonReaderStuck = true;
             connection.PeerHungUp(20000);
+            nonReaderEndedAt = NowMilliseconds();
         });
     }
 
@@ -165,6 +149,9 @@ public:
         }
         threads_.clear();
     }
+
+    std::atomic<bool> nonReaderStuck{false};
+    std::atomic<int64_t> nonReaderEndedAt{0};
 
 private:
     uint16_t port_;
@@ -227,25 +214,36 @@ void CheckRunLog(const std::vector<std::string>& lines, size_t from, int cycle)
     STRESS_CHECK(ledger.otherErrors == 0, "cycle %d: an unexpected error line", cycle);
 }
 
-// Starts the clients of one cycle and waits until they are in place. Returns once the server is
-// busy with all of them (bounded).
+// Starts the clients of one cycle and waits until they are in place. The silent ones come first,
+// so that they are the idlest when the connector's arrivals evict: the client that does not read
+// must still be blocking a send when the stop comes.
 void OpenFire(Fire* fire, const LogBook& log, size_t from, bool withNonReader, std::atomic<bool>* over,
               FireTally* tally)
 {
-    std::atomic<bool> stuck{!withNonReader};
-    long before = tally->pipelinedAnswers.load();
-    fire->Pipeliner();
+    auto acceptedAtLeast = [&](int count) {
+        return log.WaitUntil([&](const std::vector<std::string>& lines) { return ReadLedger(lines, from).accepted >= count; },
+                             5000);
+    };
+    // The probe of this run must be gone, or a fifth connection would evict one of these.
+    log.WaitUntil([&](const std::vector<std::string>& lines) {
+        ConnectionLedger ledger = ReadLedger(lines, from);
+        return ledger.accepted == ledger.closed;
+    }, 5000);
+    int accepted = ReadLedger(log.Lines(), from).accepted;
     fire->Staller(HalfHeader());
     fire->Staller(AnnouncesMoreThanSent());
-    if (withNonReader) {
-        fire->NonReader(&stuck);
-    } else {
+    if (!withNonReader) {
         fire->Staller(Bytes{});   // idle: connected, silent
     }
-    int64_t deadline = NowMilliseconds() + 15000;
+    acceptedAtLeast(accepted + (withNonReader ? 2 : 3));
+    long before = tally->pipelinedAnswers.load();
+    fire->Pipeliner();
+    if (withNonReader) {
+        fire->NonReader();
+    }
+    int64_t deadline = NowMilliseconds() + 35000;
     while (NowMilliseconds() < deadline &&
-           (!stuck || tally->pipelinedAnswers.load() < before + 200 ||
-            ReadLedger(log.Lines(), from).accepted < 4)) {
+           ((withNonReader && !fire->nonReaderStuck) || tally->pipelinedAnswers.load() < before + 200)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     fire->Connector(over);   // keeps connecting through the stop
@@ -280,6 +278,7 @@ int RunInProcess()
         {
             Fire fire(server.Port(), &tally);
             OpenFire(&fire, server.log, from, withNonReader, &over, &tally);
+            int64_t stopStart = NowMilliseconds();
             long stopMs = server.Stop(kStopBoundMs + 4000);
             StopServer();   // a stop while stopped does nothing
             over = true;
@@ -289,7 +288,9 @@ int RunInProcess()
             }
             STRESS_CHECK(stopMs <= kStopBoundMs, "cycle %d: the stop took %ld ms", cycle, stopMs);
             longestStop = std::max(longestStop, stopMs);
-            nonReaderStops += withNonReader ? 1 : 0;
+            fire.Join();
+            // The client that does not read was still connected, its send blocked, when the stop began.
+            nonReaderStops += withNonReader && fire.nonReaderEndedAt >= stopStart ? 1 : 0;
             end = server.log.Size();
             CheckRunLog(server.log.Lines(), from, cycle);
         }
@@ -299,13 +300,14 @@ int RunInProcess()
     server.Destroy();
     char figure[512];
     std::snprintf(figure, sizeof figure,
-                  "%d of %d start/stop cycles through the library (%ld with a client not reading), %ld clients, "
+                  "%d of %d start/stop cycles through the library (%ld of them while a send to a client not reading was blocked), %ld clients, "
                   "%ld pipelined and %ld connect-per-request answers, wrong answers %ld, longest stop %ld ms "
                   "(bound %d ms)",
                   completed, cycles, nonReaderStops, tally.clientsStarted.load(), tally.pipelinedAnswers.load(),
                   tally.connectorRequests.load(), tally.wrongAnswers.load(), longestStop, kStopBoundMs);
     STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
     STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
+    STRESS_CHECK(nonReaderStops >= 1, "no stop met a send blocked by a client that does not read");
     return FinishScenario(scenario, figure);
 }
 
@@ -344,6 +346,7 @@ int RunWithSigterm(const std::string& cli)
         {
             Fire fire(port, &tally);
             OpenFire(&fire, server.log, 0, withNonReader, &over, &tally);
+            int64_t stopStart = NowMilliseconds();
             long stopMs = StopCliServer(&server, kStopBoundMs + 4000);
             over = true;
             if (stopMs < 0) {
@@ -351,20 +354,23 @@ int RunWithSigterm(const std::string& cli)
             }
             STRESS_CHECK(stopMs <= kStopBoundMs, "cycle %d: the stop took %ld ms", cycle, stopMs);
             longestStop = std::max(longestStop, stopMs);
-            nonReaderStops += withNonReader ? 1 : 0;
+            fire.Join();
+            // The client that does not read was still connected, its send blocked, when the stop began.
+            nonReaderStops += withNonReader && fire.nonReaderEndedAt >= stopStart ? 1 : 0;
             CheckRunLog(server.log.Lines(), 0, cycle);
         }
         ++completed;
     }
     char figure[512];
     std::snprintf(figure, sizeof figure,
-                  "%d of %d SIGTERM cycles of parvane-cli on one port (%ld with a client not reading), %ld clients, "
+                  "%d of %d SIGTERM cycles of parvane-cli on one port (%ld of them while a send to a client not reading was blocked), %ld clients, "
                   "%ld pipelined and %ld connect-per-request answers, wrong answers %ld, longest stop %ld ms "
                   "(bound %d ms), every exit status 0",
                   completed, cycles, nonReaderStops, tally.clientsStarted.load(), tally.pipelinedAnswers.load(),
                   tally.connectorRequests.load(), tally.wrongAnswers.load(), longestStop, kStopBoundMs);
     STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
     STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
+    STRESS_CHECK(nonReaderStops >= 1, "no stop met a send blocked by a client that does not read");
     return FinishScenario(scenario, figure);
 }
 
