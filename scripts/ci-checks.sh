@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and bounded libFuzzer runs.
+# UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer, and bounded libFuzzer runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -12,6 +12,11 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan scripts/build.sh -DPARVANE_SANITIZE=address,undefined -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure --no-tests=error -j "$(nproc)")
+
+echo "== ThreadSanitizer: server, log and platform tests"
+BUILD_DIR=build-tsan scripts/build.sh -DPARVANE_SANITIZE=thread -DPARVANE_BUILD_CONSOLE=OFF -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --output-on-failure --no-tests=error -L 'server|log|platform' -j "$(nproc)")
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== libFuzzer"

@@ -2,6 +2,62 @@
 
 #include <cstdint>
 
+#include "platform/kick_event.h"
+
 // A TCP socket: a file descriptor. No open socket is ever -1, so -1 marks "no socket".
 using SocketHandle = int;
 inline constexpr SocketHandle kNoSocket = -1;
+
+// A client's IPv4 address and port, both in host byte order.
+struct Ipv4Peer {
+    uint32_t address;
+    uint16_t port;
+};
+
+// Unless said otherwise every operation answers 0 on success or a WinSock error number
+// (platform/winsock_error.h), so that callers log the same texts on every platform.
+
+SocketHandle CreateTcpSocket(int* error);   // kNoSocket on failure, *error set
+int BindSocket(SocketHandle socket, const char* dottedAddress, uint16_t port);
+int ListenOnSocket(SocketHandle socket);    // backlog SOMAXCONN
+int LocalPort(SocketHandle socket, uint16_t* port);
+
+// Blocks until a connection arrives. A connection that went away while it waited in the backlog,
+// and the other transient failures that Linux reports from accept, give 10061 (WSAECONNREFUSED);
+// an interrupting signal gives 10004. kNoSocket on failure, *error set.
+SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* error);
+
+int SetNoDelay(SocketHandle socket);
+int SetKeepAlive(SocketHandle socket);
+int SetReuseAddress(SocketHandle socket);
+int SetSendTimeout(SocketHandle socket, int milliseconds);
+int SetReceiveBufferSize(SocketHandle socket, int bytes);
+
+// One receive that never waits: the byte count, 0 when the peer has closed, or -1 with *error set
+// (10035 when nothing is there yet).
+int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error);
+
+enum class WaitResult { kReadable, kKicked, kFailed };
+// Waits without time-out until the socket has something to report or the kick is signalled; the
+// kick wins when both are. On kFailed *error is set.
+WaitResult WaitReadableOrKicked(SocketHandle socket, const KickEvent* kick, int* error);
+// Waits at most `milliseconds` for the socket to become readable; false on time-out or failure.
+bool WaitReadable(SocketHandle socket, int milliseconds);
+
+// One send of the whole buffer that never raises SIGPIPE: the count actually sent, or -1 with
+// *error set. A send that ran out of its SO_SNDTIMEO reports 10060 (WSAETIMEDOUT).
+int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error);
+
+int CloseSocket(SocketHandle socket);
+int ShutdownSocket(SocketHandle socket);    // both directions
+
+// A client connection, for tools and tests: kNoSocket on failure, *error set. A receiveBufferBytes
+// above 0 sets SO_RCVBUF before connecting, so that the window offered to the server stays that small.
+SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);
+
+// The host's name, NUL-terminated in at most nameSize bytes; false on failure.
+bool GetLocalHostName(char* name, int nameSize);
+// The first IPv4 address that `name` resolves to, dotted, into 16 bytes; false on failure.
+bool ResolveFirstIpv4(const char* name, char* dottedAddress);
+// True when text is a dotted IPv4 address such as 127.0.0.1.
+bool IsDottedIpv4(const char* text);

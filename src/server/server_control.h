@@ -16,3 +16,9 @@ bool IsServerRunning();
 void StartServer();          // does nothing while running; failures are logged
 void StopServer();           // does nothing while stopped; returns without waiting
 void WaitServerStopped();    // returns once the server is stopped
+
+// The port the listening socket is bound to while the server runs (useful when it was started on
+// port 0, "any free port"); 0 while stopped.
+uint16_t ListeningPort();
+// Like WaitServerStopped, but gives up after `milliseconds`; true when the server is stopped.
+bool WaitServerStoppedFor(int milliseconds);

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "server/server_control.h"
+
+// What the command line asks for. The defaults give the server exactly as the console runs it.
+struct CliOptions {
+    uint16_t port = kDefaultModbusPort;
+    std::string bindAddress = kDefaultBindAddress;
+    uint16_t registerFirst = 0;
+    uint16_t registerLast = 65535;
+    uint16_t coilFirst = 0;
+    uint16_t coilLast = 65535;
+    bool disabled[256] = {};   // function codes switched off
+    bool trace = false;
+};
+
+enum class CliCommand { kRun, kHelp, kVersion, kBadOption };
+
+// Parses argv; on kBadOption `problem` names what is wrong in one line.
+CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem);
+
+// The usage text, ending in a newline.
+const char* CliUsage();

@@ -1,0 +1,109 @@
+// parvane-cli: the Modbus/TCP test server without a window. It starts the server at once, prints
+// each log line to standard output, and stops in order on SIGINT or SIGTERM.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli_options.h"
+#include "log/event_log.h"
+#include "parvane_version.h"
+#include "platform/stop_signals.h"
+#include "server/server_control.h"
+#include "server/slot_table.h"
+#include "server/transaction_trace.h"
+#include "stdout_log.h"
+#include "tables/coil_table.h"
+#include "tables/function_enable_table.h"
+#include "tables/register_table.h"
+
+namespace {
+
+constexpr int kExitStopped = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitBadOption = 2;
+constexpr int kSignalPollMilliseconds = 100;
+constexpr uint16_t kFirstUnprivilegedPort = 1024;
+
+void ApplyDataOptions(const CliOptions& options)
+{
+    InitRegisterTable();
+    InitCoilTable();
+    SetRegisterWindow(options.registerFirst, options.registerLast);
+    SetCoilWindow(options.coilFirst, options.coilLast);
+    for (int code = 0; code < 256; ++code) {
+        if (options.disabled[code]) {
+            SetFunctionEnabled(static_cast<uint8_t>(code), false);
+        }
+    }
+}
+
+void ReleaseEverything()
+{
+    DestroyServerControl();
+    DestroySlotTable();
+    DestroyCoilTable();
+    DestroyRegisterTable();
+}
+
+// Runs until a stop signal or the server's own end; true when the stop was asked for.
+bool RunUntilStopped()
+{
+    while (IsServerRunning()) {
+        if (WaitForStopSignal(kSignalPollMilliseconds) != 0) {
+            StopServer();
+            WaitServerStopped();
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CliOptions options;
+    std::string problem;
+    switch (ParseCliOptions(argc, argv, &options, &problem)) {
+    case CliCommand::kHelp:
+        std::fputs(CliUsage(), stdout);
+        return kExitStopped;
+    case CliCommand::kVersion:
+        std::printf("parvane-cli %s\n", PARVANE_VERSION);
+        return kExitStopped;
+    case CliCommand::kBadOption:
+        std::fprintf(stderr, "parvane-cli: %s\n%s", problem.c_str(), CliUsage());
+        return kExitBadOption;
+    case CliCommand::kRun:
+        break;
+    }
+
+    // Before any thread exists, so that every thread inherits the mask and only the wait below
+    // ever sees the signals.
+    BlockStopSignals();
+    SetLogTarget(StdoutLogTarget());
+    if (options.trace) {
+        SetTransactionTrace(TraceTransaction);
+    }
+    ApplyDataOptions(options);
+    InitSlotTable();
+    InitServerControl(options.bindAddress.c_str(), options.port);
+
+    StartServer();
+    if (!IsServerRunning()) {
+        if (options.port < kFirstUnprivilegedPort && LastLogMessageContains("WSAEACCES")) {
+            std::fprintf(stderr,
+                         "parvane-cli: ports below 1024 need privilege: choose another port with --port (for "
+                         "example --port 5020), run as root, or grant the capability with "
+                         "'sudo setcap cap_net_bind_service=+ep %s'\n",
+                         argv[0]);
+        }
+        ReleaseEverything();
+        return kExitFailed;
+    }
+    bool stopAskedFor = RunUntilStopped();
+    ReleaseEverything();
+    SetLogTarget(nullptr);
+    return stopAskedFor ? kExitStopped : kExitFailed;
+}

@@ -1,0 +1,50 @@
+#include "log/event_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "log/winsock_error_text.h"
+
+namespace {
+
+// Written once before any other thread can log, read without a lock afterwards.
+LogTarget* CurrentLogTarget = nullptr;
+
+constexpr int kMessageBufferSize = 512;      // 511 characters and the terminator
+constexpr int kErrorTextBufferSize = 256;
+
+}  // namespace
+
+void SetLogTarget(LogTarget* target)
+{
+    CurrentLogTarget = target;
+}
+
+void LogEvent(const char* format, ...)
+{
+    // Formatted on the caller's stack: the target takes the text before this call returns.
+    char message[kMessageBufferSize];
+    va_list values;
+    va_start(values, format);
+    int length = std::vsnprintf(message, sizeof message, format, values);
+    va_end(values);
+    if (length < 0) {
+        message[0] = '\0';
+    }
+    if (CurrentLogTarget != nullptr) {
+        CurrentLogTarget->TakeMessage(message);
+    }
+}
+
+void LogSystemError(const char* what, int number)
+{
+    LogEvent("ERROR: %s : %d", what, number);
+}
+
+void LogSocketError(const char* what, int number)
+{
+    char text[kErrorTextBufferSize] = {};
+    std::strncpy(text, WinSockErrorText(number), sizeof text - 1);
+    LogEvent("ERROR: %s : %s", what, text);
+}

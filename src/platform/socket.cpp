@@ -1,0 +1,273 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/winsock_error.h"
+
+namespace {
+
+int LastError()
+{
+    return WinSockErrorFromErrno(errno);
+}
+
+int SetIntOption(SocketHandle socket, int level, int name, int value)
+{
+    if (setsockopt(socket, level, name, &value, sizeof value) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+bool FillIpv4Address(const char* dottedAddress, uint16_t port, sockaddr_in* address)
+{
+    std::memset(address, 0, sizeof *address);
+    address->sin_family = AF_INET;
+    address->sin_port = htons(port);
+    return inet_pton(AF_INET, dottedAddress, &address->sin_addr) == 1;
+}
+
+// The failures that accept(2) lists as network errors already pending on the new connection:
+// the connection is gone, but the listening socket is fine and accept should simply be retried.
+bool IsTransientAcceptError(int errnoValue)
+{
+    switch (errnoValue) {
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+    case EAGAIN:
+    case EPERM:   // a firewall rule refused the connection
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+SocketHandle CreateTcpSocket(int* error)
+{
+    SocketHandle created = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (created < 0) {
+        *error = LastError();
+        return kNoSocket;
+    }
+    return created;
+}
+
+int BindSocket(SocketHandle socket, const char* dottedAddress, uint16_t port)
+{
+    sockaddr_in address;
+    if (!FillIpv4Address(dottedAddress, port, &address)) {
+        return kWsaEinval;
+    }
+    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+int ListenOnSocket(SocketHandle socket)
+{
+    if (listen(socket, SOMAXCONN) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+int LocalPort(SocketHandle socket, uint16_t* port)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return LastError();
+    }
+    *port = ntohs(address.sin_port);
+    return 0;
+}
+
+SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* error)
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    SocketHandle accepted = accept4(listenSocket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
+    if (accepted < 0) {
+        int failure = errno;
+        *error = IsTransientAcceptError(failure) ? kWsaEconnrefused : WinSockErrorFromErrno(failure);
+        return kNoSocket;
+    }
+    peer->address = ntohl(address.sin_addr.s_addr);
+    peer->port = ntohs(address.sin_port);
+    return accepted;
+}
+
+int SetNoDelay(SocketHandle socket)
+{
+    return SetIntOption(socket, IPPROTO_TCP, TCP_NODELAY, 1);
+}
+
+int SetKeepAlive(SocketHandle socket)
+{
+    return SetIntOption(socket, SOL_SOCKET, SO_KEEPALIVE, 1);
+}
+
+int SetReuseAddress(SocketHandle socket)
+{
+    return SetIntOption(socket, SOL_SOCKET, SO_REUSEADDR, 1);
+}
+
+int SetSendTimeout(SocketHandle socket, int milliseconds)
+{
+    timeval timeout{};
+    timeout.tv_sec = milliseconds / 1000;
+    timeout.tv_usec = (milliseconds % 1000) * 1000;
+    if (setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+int SetReceiveBufferSize(SocketHandle socket, int bytes)
+{
+    return SetIntOption(socket, SOL_SOCKET, SO_RCVBUF, bytes);
+}
+
+int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error)
+{
+    for (;;) {
+        ssize_t received = recv(socket, buffer, static_cast<size_t>(count), MSG_DONTWAIT);
+        if (received >= 0) {
+            return static_cast<int>(received);
+        }
+        if (errno != EINTR) {
+            *error = LastError();
+            return -1;
+        }
+    }
+}
+
+WaitResult WaitReadableOrKicked(SocketHandle socket, const KickEvent* kick, int* error)
+{
+    pollfd watched[2] = {{kick->fd, POLLIN, 0}, {socket, POLLIN, 0}};
+    for (;;) {
+        int ready = poll(watched, 2, -1);
+        if (ready > 0) {
+            // The kick comes first, as it does when both are signalled.
+            if (watched[0].revents != 0 || IsKickSignalled(kick)) {
+                return WaitResult::kKicked;
+            }
+            return WaitResult::kReadable;
+        }
+        if (ready < 0 && errno != EINTR) {
+            *error = LastError();
+            return WaitResult::kFailed;
+        }
+    }
+}
+
+bool WaitReadable(SocketHandle socket, int milliseconds)
+{
+    pollfd watched{socket, POLLIN, 0};
+    return poll(&watched, 1, milliseconds) > 0;
+}
+
+int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error)
+{
+    for (;;) {
+        ssize_t sent = send(socket, buffer, static_cast<size_t>(count), MSG_NOSIGNAL);
+        if (sent >= 0) {
+            return static_cast<int>(sent);
+        }
+        int failure = errno;
+        if (failure == EINTR) {
+            continue;   // interrupted before anything was sent
+        }
+        // A blocking send only reports EAGAIN when its SO_SNDTIMEO has run out.
+        *error = (failure == EAGAIN) ? kWsaEtimedout : WinSockErrorFromErrno(failure);
+        return -1;
+    }
+}
+
+int CloseSocket(SocketHandle socket)
+{
+    // Linux releases the descriptor even when close reports EINTR, so it is never retried.
+    if (close(socket) != 0 && errno != EINTR) {
+        return LastError();
+    }
+    return 0;
+}
+
+int ShutdownSocket(SocketHandle socket)
+{
+    if (shutdown(socket, SHUT_RDWR) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
+SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes)
+{
+    sockaddr_in address;
+    if (!FillIpv4Address(dottedAddress, port, &address)) {
+        *error = kWsaEinval;
+        return kNoSocket;
+    }
+    SocketHandle created = CreateTcpSocket(error);
+    if (created == kNoSocket) {
+        return kNoSocket;
+    }
+    if (receiveBufferBytes > 0) {
+        SetReceiveBufferSize(created, receiveBufferBytes);
+    }
+    if (connect(created, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        *error = LastError();
+        close(created);
+        return kNoSocket;
+    }
+    return created;
+}
+
+bool GetLocalHostName(char* name, int nameSize)
+{
+    if (gethostname(name, static_cast<size_t>(nameSize)) != 0) {
+        name[0] = '\0';
+        return false;
+    }
+    name[nameSize - 1] = '\0';   // gethostname need not terminate a cut name
+    return true;
+}
+
+bool ResolveFirstIpv4(const char* name, char* dottedAddress)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) {
+        return false;
+    }
+    const sockaddr_in* first = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
+    bool converted = inet_ntop(AF_INET, &first->sin_addr, dottedAddress, 16) != nullptr;
+    freeaddrinfo(found);
+    return converted;
+}
+
+bool IsDottedIpv4(const char* text)
+{
+    in_addr parsed{};
+    return inet_pton(AF_INET, text, &parsed) == 1;
+}

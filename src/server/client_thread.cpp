@@ -1,0 +1,92 @@
+#include "server/client_thread.h"
+
+#include <new>
+
+#include "log/event_log.h"
+#include "modbus/build_response.h"
+#include "modbus/decode_request.h"
+#include "modbus/execute_request.h"
+#include "server/mbap_framing.h"
+#include "server/server_threads.h"
+#include "server/transaction_trace.h"
+
+namespace {
+
+// Written once before the server starts, read by client threads without a lock.
+TransactionTrace CurrentTrace = nullptr;
+
+// Decodes, executes and builds the response over the request in `adu`; returns the transaction's
+// exception code and the response's total length.
+ExceptionCode ServeRequest(uint8_t* adu, uint16_t requestLength, RequestRecord* record, uint16_t* responseLength)
+{
+    ExceptionCode code = DecodeRequest(adu, requestLength, record);
+    if (code == kNoException) {
+        code = ExecuteRequest(record);
+    }
+    if (code == kNoException) {
+        *responseLength = BuildResponse(record, adu);
+    } else {
+        *responseLength = BuildExceptionResponse(code, record->functionCode, adu);
+    }
+    return code;
+}
+
+void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
+{
+    // The thread's own copy: only this thread clears clientSocket, in ReleaseSlot.
+    SocketHandle socket;
+    {
+        std::lock_guard<std::recursive_mutex> hold(slot->lock);
+        socket = slot->clientSocket;
+    }
+    uint8_t adu[kAduCapacity];
+    for (;;) {
+        uint16_t requestLength = ReceiveAdu(socket, adu, &slot->kickEvent);
+        if (requestLength == 0) {
+            return;
+        }
+        StoreRequest(slot, adu, requestLength);
+        uint16_t responseLength = 0;
+        ExceptionCode code = ServeRequest(adu, requestLength, record, &responseLength);
+        if (SendResponse(socket, adu, responseLength) == 0) {
+            return;
+        }
+        StoreResponse(slot, adu, responseLength);
+        RecordTransaction(slot, code);
+        if (CurrentTrace != nullptr) {
+            CurrentTrace(socket, slot->currentRequest, requestLength, slot->currentResponse, responseLength);
+        }
+    }
+}
+
+}  // namespace
+
+void SetTransactionTrace(TransactionTrace trace)
+{
+    CurrentTrace = trace;
+}
+
+void StartClientThread(ConnectionSlot* slot)
+{
+    int error = StartDetachedThread(&ServerThreads, ClientThread, slot);
+    if (error != 0) {
+        LogSystemError("Unable to create client thread", error);
+        ReleaseSlot(slot);
+    }
+}
+
+void* ClientThread(void* argument)
+{
+    ConnectionSlot* slot = static_cast<ConnectionSlot*>(argument);
+    // Once per connection and reused for every request; about 4.5 KB, too much for every stack.
+    RequestRecord* record = new (std::nothrow) RequestRecord;
+    if (record == nullptr) {
+        LogEvent("ERROR: Unable to allocate request record");
+    } else {
+        ServeConnection(slot, record);
+    }
+    ReleaseSlot(slot);
+    delete record;
+    LeaveThreadGroup(&ServerThreads);
+    return nullptr;
+}

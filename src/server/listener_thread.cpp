@@ -1,0 +1,68 @@
+#include "server/listener_thread.h"
+
+#include <cstdint>
+
+#include "log/event_log.h"
+#include "platform/winsock_error.h"
+#include "server/client_thread.h"
+#include "server/server_threads.h"
+#include "server/slot_table.h"
+
+namespace {
+
+constexpr int kHostNameSize = 256;
+constexpr int kHostAddressSize = 16;
+
+// Accepts until the run ends; returns 0 after a requested stop, otherwise the failure's error number.
+int AcceptConnections(SocketHandle listenSocket)
+{
+    for (;;) {
+        Ipv4Peer peer{};
+        int error = 0;
+        SocketHandle accepted = AcceptConnection(listenSocket, &peer, &error);
+        if (accepted != kNoSocket) {
+            StartClientThread(AcquireSlot(accepted, peer));
+            continue;
+        }
+        // However the accept failed, after a requested stop it is the stop.
+        if (WasStopRequested()) {
+            return 0;
+        }
+        // A pending connection that went away, or a signal: nothing to do with this server.
+        if (error == kWsaEconnrefused || error == kWsaEintr) {
+            continue;
+        }
+        return error;
+    }
+}
+
+}  // namespace
+
+void* ListenerThread(void* argument)
+{
+    SocketHandle listenSocket = static_cast<SocketHandle>(reinterpret_cast<intptr_t>(argument));
+    // StartServer has already marked the server running, to close the gap before this point.
+    ResetEvent(&ServerStoppedEvent);
+    LogServerStarted();
+    ArmSlots();
+    int failure = AcceptConnections(listenSocket);
+    if (failure != 0) {
+        LogSocketError("Listen thread terminated abnormally", failure);
+    }
+    CloseListenSocket(listenSocket);
+    DisarmSlots();
+    LogEvent("Modbus Server stopped");
+    MarkServerStopped();
+    LeaveThreadGroup(&ServerThreads);
+    return nullptr;
+}
+
+void LogServerStarted()
+{
+    char hostName[kHostNameSize] = {};
+    char hostAddress[kHostAddressSize] = {};
+    if (GetLocalHostName(hostName, sizeof hostName)) {
+        ResolveFirstIpv4(hostName, hostAddress);
+    }
+    LogEvent("Modbus Server started on %s <%s>", hostName, hostAddress);
+}

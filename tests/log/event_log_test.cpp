@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "log/capturing_log_target.h"
+#include "log/event_log.h"
+#include "log/winsock_error_text.h"
+
+namespace {
+
+class EventLogTest : public testing::Test {
+protected:
+    void SetUp() override { SetLogTarget(&target); }
+    void TearDown() override { SetLogTarget(nullptr); }
+    CapturingLogTarget target;
+};
+
+TEST(WinSockErrorTextTest, HasExactlyTheFiftyOneEntries)
+{
+    EXPECT_EQ(WinSockErrorTextCount(), 51);
+    int withText = 0;
+    for (int number = 0; number < 12000; ++number) {
+        withText += WinSockErrorText(number)[0] != '\0' ? 1 : 0;
+    }
+    EXPECT_EQ(withText, 51);
+}
+
+TEST(WinSockErrorTextTest, SpotChecksAcrossTheTable)
+{
+    struct Case {
+        int number;
+        const char* text;
+    } cases[] = {
+        {10004, "WSAEINTR: Interrupted function call"},   // first entry
+        {10013, "WSAEACCES: Permission denied"},
+        {10035, "WSAEWOULDBLOCK: Resource temporarily unavailable (Would block)"},
+        {10047, "WSAEAFNOSUPPORT: Address family not supported by protocol family"},
+        {10048, "WSAEADDRINUSE: Address already in use"},
+        {10054, "WSAECONNRESET: Connection reset by peer"},
+        {10060, "WSAETIMEDOUT: Connection timed out"},
+        {10061, "WSAECONNREFUSED: Connection refused"},
+        {10071, "WSAEREMOTE: Remote"},   // last of the contiguous run
+        {10093, "WSANOTINITIALISED: Successful WSAStartup() not yet performed"},
+        {10101, "WSAEDISCON: Graceful shutdown in progress"},
+        {11004, "WSANO_DATA: Valid name no data record of requested type"},   // last entry
+        // Gaps and neighbours have no text.
+        {10000, ""}, {10003, ""}, {10005, ""}, {10072, ""}, {10090, ""}, {11000, ""}, {11005, ""}, {0, ""}, {-98, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(WinSockErrorText(c.number), c.text) << c.number;
+    }
+}
+
+TEST_F(EventLogTest, SocketErrorWithAddressInUse)
+{
+    LogSocketError("Unable to bind listen socket", 10048);
+    ASSERT_EQ(target.Messages().size(), 1u);
+    EXPECT_EQ(target.Messages()[0], "ERROR: Unable to bind listen socket : WSAEADDRINUSE: Address already in use");
+}
+
+TEST_F(EventLogTest, SocketErrorWithoutTextEndsInColonAndBlank)
+{
+    LogSocketError("Unable to create listen socket", 12345);
+    ASSERT_EQ(target.Messages().size(), 1u);
+    EXPECT_EQ(target.Messages()[0], "ERROR: Unable to create listen socket : ");
+}
+
+TEST_F(EventLogTest, SystemErrorShowsSignedNumber)
+{
+    LogSystemError("Unable to create listening thread", 8);
+    LogSystemError("Unable to create client thread", -1);
+    ASSERT_EQ(target.Messages().size(), 2u);
+    EXPECT_EQ(target.Messages()[0], "ERROR: Unable to create listening thread : 8");
+    EXPECT_EQ(target.Messages()[1], "ERROR: Unable to create client thread : -1");
+}
+
+TEST_F(EventLogTest, MessageLongerThanBufferIsCutTo511Characters)
+{
+    std::string longText(700, 'x');
+    LogEvent("%s", longText.c_str());
+    ASSERT_EQ(target.Messages().size(), 1u);
+    EXPECT_EQ(target.Messages()[0], std::string(511, 'x'));
+}
+
+TEST_F(EventLogTest, FormatsLikePrintf)
+{
+    LogEvent("Connection accepted on socket %d from %s", 7, "127.0.0.1:40000");
+    LogEvent("Client on socket %hu disconnected", static_cast<unsigned short>(65543));
+    ASSERT_EQ(target.Messages().size(), 2u);
+    EXPECT_EQ(target.Messages()[0], "Connection accepted on socket 7 from 127.0.0.1:40000");
+    EXPECT_EQ(target.Messages()[1], "Client on socket 7 disconnected");
+}
+
+TEST(EventLogNoTargetTest, LoggingWithoutTargetIsHarmless)
+{
+    SetLogTarget(nullptr);
+    LogEvent("nobody listens");
+    LogSocketError("x", 10048);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/socket.h"
+#include "server/test_client.h"
+
+namespace {
+
+constexpr int kBoundMilliseconds = 10000;
+
+std::string CliPath()
+{
+    // The test program is build/tests/test_server; the headless server is build/parvane-cli.
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
+}
+
+// A port that was free a moment ago (bound to port 0 and read back).
+uint16_t FreePort()
+{
+    int error = 0;
+    SocketHandle probe = CreateTcpSocket(&error);
+    uint16_t port = 0;
+    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
+        LocalPort(probe, &port);
+    }
+    CloseSocket(probe);
+    return port;
+}
+
+// The message part of a log line, after checking its "HH:MM:SS.mmm<TAB>" stamp.
+std::string MessageOf(const std::string& line)
+{
+    static const std::regex stamped(R"((\d\d):(\d\d):(\d\d)\.(\d\d\d)\t(.*))");
+    std::smatch match;
+    EXPECT_TRUE(std::regex_match(line, match, stamped)) << line;
+    return match.size() > 5 ? match[5].str() : line;
+}
+
+// Reads log lines until one starts with `prefix` (bounded); false if it never came.
+bool ReadUntil(ChildProcess* child, const std::string& prefix, std::vector<std::string>* seen)
+{
+    std::string line;
+    while (ReadChildLine(child, &line, kBoundMilliseconds)) {
+        seen->push_back(MessageOf(line));
+        if (seen->back().rfind(prefix, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class CliProcessTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (child.pid > 0) {
+            SignalChildProcess(&child, kSignalKill);
+            WaitChildExit(&child, kBoundMilliseconds);
+        }
+    }
+
+    void Run(const std::vector<std::string>& options, bool mergeStandardError = false)
+    {
+        std::vector<std::string> arguments = {CliPath()};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        ASSERT_TRUE(StartChildProcess(&child, arguments, mergeStandardError)) << arguments[0];
+    }
+
+    ChildProcess child;
+};
+
+TEST_F(CliProcessTest, ServesARequestAndStopsInOrderOnSignal)
+{
+    for (int signalNumber : {kSignalTerminate, kSignalInterrupt}) {
+        SCOPED_TRACE(signalNumber);
+        uint16_t port = FreePort();
+        Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--trace"});
+        std::vector<std::string> log;
+        ASSERT_TRUE(ReadUntil(&child, "Modbus Server started on ", &log));
+
+        TestClient client;
+        ASSERT_TRUE(client.Connect(port));
+        ASSERT_TRUE(client.Send(ReadRegistersRequest(0x0102, 7, 0, 2)));
+        EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{1, 2, 0, 0, 0, 7, 7, 3, 4, 0, 0, 0, 0}));
+        ASSERT_TRUE(ReadUntil(&child, "Connection accepted on socket ", &log));
+        std::string socket = std::regex_replace(log.back(), std::regex(R"(Connection accepted on socket (\d+) from .*)"), "$1");
+        ASSERT_TRUE(ReadUntil(&child, "Socket " + socket + " response:", &log));
+        EXPECT_EQ(log[log.size() - 2], "Socket " + socket + " request: 01 02 00 00 00 06 07 03 00 00 00 02");
+        EXPECT_EQ(log.back(), "Socket " + socket + " response: 01 02 00 00 00 07 07 03 04 00 00 00 00");
+
+        ASSERT_TRUE(SignalChildProcess(&child, signalNumber));
+        std::string rest = ReadChildOutputToEnd(&child, kBoundMilliseconds);
+        EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+        ASSERT_FALSE(rest.empty());
+        rest.pop_back();   // the last newline
+        std::string lastLine = rest.substr(rest.rfind('\n') + 1);
+        EXPECT_EQ(MessageOf(lastLine), "Modbus Server stopped");
+        EXPECT_NE(rest.find("Socket " + socket + " closed"), std::string::npos);
+        EXPECT_EQ(rest.find("abnormally"), std::string::npos);
+    }
+}
+
+TEST_F(CliProcessTest, PortTakenExitsWithStatus1)
+{
+    int error = 0;
+    SocketHandle holder = CreateTcpSocket(&error);
+    ASSERT_EQ(BindSocket(holder, "127.0.0.1", 0), 0);
+    ASSERT_EQ(ListenOnSocket(holder), 0);
+    uint16_t port = 0;
+    ASSERT_EQ(LocalPort(holder, &port), 0);
+    Run({"--bind", "127.0.0.1", "--port", std::to_string(port)});
+    std::string output = ReadChildOutputToEnd(&child, kBoundMilliseconds);
+    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 1);
+    CloseSocket(holder);
+    ASSERT_FALSE(output.empty());
+    output.pop_back();
+    EXPECT_EQ(MessageOf(output), "ERROR: Unable to bind listen socket : WSAEADDRINUSE: Address already in use");
+}
+
+TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
+{
+    const std::vector<std::vector<std::string>> cases = {
+        {"--port", "0"},           {"--port", "65536"},        {"--port", "-1"},
+        {"--port", "5x"},          {"--port"},                 {"--bind", "1.2.3"},
+        {"--bind", "localhost"},   {"--registers", "0:0"},     {"--registers", "65535:2"},
+        {"--registers", "10"},     {"--coils", "1:65536"},     {"--disable", "2"},
+        {"--disable", "1,,3"},     {"--disable", "3,24"},      {"--frobnicate"},
+        {"extra"},
+    };
+    for (const std::vector<std::string>& options : cases) {
+        SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
+        Run(options, true);
+        std::string output = ReadChildOutputToEnd(&child, kBoundMilliseconds);
+        EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 2);
+        EXPECT_EQ(output.rfind("parvane-cli: ", 0), 0u) << output;
+        EXPECT_NE(output.find("\nUsage: parvane-cli"), std::string::npos);
+    }
+}
+
+TEST_F(CliProcessTest, VersionAndHelp)
+{
+    Run({"--version"});
+    EXPECT_EQ(ReadChildOutputToEnd(&child, kBoundMilliseconds), "parvane-cli 1.0\n");
+    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+    Run({"--help"});
+    EXPECT_EQ(ReadChildOutputToEnd(&child, kBoundMilliseconds).rfind("Usage: parvane-cli", 0), 0u);
+    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+}
+
+TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
+{
+    uint16_t port = FreePort();
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1"});
+    std::vector<std::string> log;
+    ASSERT_TRUE(ReadUntil(&child, "Modbus Server started on ", &log));
+    TestClient client;
+    ASSERT_TRUE(client.Connect(port));
+    struct Case {
+        std::vector<uint8_t> request;
+        std::vector<uint8_t> response;
+    } cases[] = {
+        // Registers 10..14 only: 10..14 served, 9..10 and 14..15 refused with code 2.
+        {ReadRegistersRequest(1, 1, 10, 5), {0, 1, 0, 0, 0, 13, 1, 3, 10, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {ReadRegistersRequest(2, 1, 9, 2), {0, 2, 0, 0, 0, 3, 1, 0x83, 2}},
+        {ReadRegistersRequest(3, 1, 14, 2), {0, 3, 0, 0, 0, 3, 1, 0x83, 2}},
+        // Write single register (6) and read coils (1) switched off: code 1.
+        {{0, 4, 0, 0, 0, 6, 1, 6, 0, 10, 0, 1}, {0, 4, 0, 0, 0, 3, 1, 0x86, 1}},
+        {{0, 5, 0, 0, 0, 6, 1, 1, 0, 0, 0, 1}, {0, 5, 0, 0, 0, 3, 1, 0x81, 1}},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(client.Send(c.request));
+        EXPECT_EQ(client.ReceiveResponse(), c.response) << TransactionOf(c.request);
+    }
+    ASSERT_TRUE(SignalChildProcess(&child, kSignalTerminate));
+    ReadChildOutputToEnd(&child, kBoundMilliseconds);
+    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+}
+
+}  // namespace
