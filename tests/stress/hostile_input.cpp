@@ -224,7 +224,7 @@ public:
         for (int done = 0; !over_ || done < minimum; ++done) {
             Kind kind = static_cast<Kind>(random() % (kKindCount - 1));
             // Worker 0 also starves the server's sends now and then; they take the send bound each.
-            if (worker == 0 && done % 40 == 5) {
+            if (worker == 0 && done % 60 == 5) {
                 kind = kNeverReads;
             }
             OneBadConnection(kind, random);
@@ -372,7 +372,7 @@ private:
             bytes.resize(7 + random() % (announced - 1u));
             Expect(connection.LocalPort(), kind, "disconnected");
             connection.SendAll(bytes);
-            std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 300));
+            std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 200));
             uint8_t early = 0;
             STRESS_CHECK(connection.ReceiveExact(&early, 1, 0) == IoResult::kTimeout,
                          "an incomplete request was answered or its connection ended");
@@ -385,7 +385,7 @@ private:
             bytes.resize(1 + random() % 6);
             Expect(connection.LocalPort(), kind, "disconnected");
             connection.SendAll(bytes);
-            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 100));
             connection.ShutdownWrite();
             STRESS_CHECK(connection.WaitClosedByPeer(5000) == IoResult::kOk, "half-header connection not ended");
             break;
@@ -463,7 +463,7 @@ int main(int argc, char** argv)
     }
 
     HostileRun run(log, port);
-    int minimum = Scaled(150, 20);
+    int minimum = Scaled(120, 20);
     int64_t start = NowMilliseconds();
     std::thread wellBehaved([&] { run.WellBehaved(); });
     std::thread slow([&] { run.OneBytePerSecond(); });
