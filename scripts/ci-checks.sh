@@ -17,7 +17,7 @@ BUILD_DIR=build-asan scripts/build.sh -DPARVANE_SANITIZE=address,undefined -DPAR
 
 echo "== ThreadSanitizer: server, log and platform tests, in-process reliability scenarios"
 BUILD_DIR=build-tsan scripts/build.sh -DPARVANE_SANITIZE=thread -DPARVANE_BUILD_CONSOLE=OFF -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" PARVANE_STRESS_SCALE=0.1 \
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" PARVANE_STRESS_SCALE=0.25 \
   ctest --output-on-failure --no-tests=error -L 'server|log|platform|stress_in_process' -j "$(nproc)")
 
 if [ -x scripts/fuzz.sh ]; then

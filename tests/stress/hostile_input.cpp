@@ -31,11 +31,12 @@ constexpr uint16_t kQuietZone = 30000;    // never written: reads answer zeros
 constexpr uint16_t kHostileWrites = 0x8000;   // every hostile write lands at or above this address
 constexpr int kSlowByteIntervalMs = 1000;
 
-enum Kind { kRandomBytes, kRandomPdus, kStallAfterHeader, kHalfHeader, kBadProtocol, kBadLength, kNeverReads,
-            kKindCount };
+// kNeverReads stays last: it is not drawn at random (each one holds a slot for the send bound).
+enum Kind { kRandomBytes, kRandomPdus, kStallAfterHeader, kHalfHeader, kBadProtocol, kBadLength, kResetMidRequest,
+            kNeverReads, kKindCount };
 const char* const kKindNames[kKindCount] = {"random bytes", "valid headers with random PDUs",
                                             "announce more then stall", "half header", "bad protocol id",
-                                            "bad length", "never reads"};
+                                            "bad length", "reset mid-request", "never reads"};
 
 bool Implemented(uint8_t code)
 {
@@ -254,6 +255,9 @@ public:
         }
         STRESS_CHECK(ledger.sendErrors == perKind_[kNeverReads], "%d send() errors logged for %d clients that never read",
                      ledger.sendErrors, perKind_[kNeverReads]);
+        STRESS_CHECK(ledger.receiveErrors == perKind_[kResetMidRequest],
+                     "%d receive errors logged for %d connections reset mid-request", ledger.receiveErrors,
+                     perKind_[kResetMidRequest]);
     }
 
     std::string KindFigures() const
@@ -410,6 +414,18 @@ private:
             SendFramed(&connection, kind, bytes);
             break;
         }
+        case kResetMidRequest: {
+            // Part of a request, then a reset instead of an orderly end: the receive fails with
+            // WSAECONNRESET, a line that names no socket.
+            Bytes bytes = MakeAdu(1, 1, ReadRegistersPdu(kQuietZone, 1));
+            bytes.resize(1 + random() % 11);
+            Expect(connection.LocalPort(), kind, "");
+            connection.SendAll(bytes);
+            std::this_thread::sleep_for(std::chrono::milliseconds(random() % 20));
+            connection.Reset();
+            // The gate of the next connection waits for the server's close.
+            break;
+        }
         case kNeverReads:
         default: {
             // Floods reads of 125 registers and reads nothing back: the server's send fills the
@@ -488,7 +504,7 @@ int main(int argc, char** argv)
     ConnectionLedger ledger = ReadLedger(log->Lines());
     STRESS_CHECK(settled, "%d connections accepted but %d closed", ledger.accepted, ledger.closed);
     run.CheckEndings(ledger);
-    STRESS_CHECK(ledger.otherErrors == 0 && ledger.receiveErrors == 0, "unexpected error lines in the log");
+    STRESS_CHECK(ledger.otherErrors == 0, "unexpected error lines in the log");
     STRESS_CHECK(run.wellBehavedWrong() == 0, "%ld wrong answers to the well-behaved client", run.wellBehavedWrong());
     STRESS_CHECK(run.wellBehavedRight() > 0, "the well-behaved client got no answers");
 

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -202,6 +203,85 @@ std::string DescriptorLimit(const std::string& cli)
            DescribeStatus(status);
 }
 
+// Connections that their clients reset while they wait in the backlog. Linux's accept may report
+// such a connection as failed (ECONNABORTED), which must not end the server; or hand it over, and
+// its first receive fails. To have a backlog at all the listener is held up in an eviction: all four
+// slots busy, the idlest one a client whose send is blocked because it never reads.
+std::string ResetInBacklog(const std::string& cli)
+{
+    ServerProcess server;
+    uint16_t port = 0;
+    if (!StartCliServer(&server, cli, &port)) {
+        return "not run";
+    }
+    ModbusConnection nonReader;
+    bool blocked = nonReader.Connect(port, 3000, 4096) &&
+                   nonReader.FloodUntilServerBlocks(MakeAdu(1, 1, ReadRegistersPdu(kQuietZone, 125)), 1500, 30000);
+    STRESS_CHECK(blocked, "the client that never reads did not get the server's send blocked");
+    std::atomic<bool> over{false};
+    std::atomic<long> activeAnswers{0};
+    std::vector<std::thread> actives;
+    for (int i = 0; i < 3; ++i) {
+        actives.emplace_back([&, i] {
+            ModbusConnection connection;
+            if (!connection.Connect(port)) {
+                return;
+            }
+            for (uint16_t id = 0; !over && Answers(&connection, id); ++id) {
+                ++activeAnswers;
+            }
+            (void)i;
+        });
+    }
+    server.log.WaitUntil([](const std::vector<std::string>& lines) { return ReadLedger(lines).accepted >= 4; }, 5000);
+    // The fifth connection makes the listener evict the idlest, the blocked one, and wait for it.
+    ModbusConnection fifth;
+    fifth.Connect(port);
+    fifth.SendAll(MakeAdu(5, 1, ReadRegistersPdu(kQuietZone, 3)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const int kResets = 16;
+    int resets = 0;
+    for (int i = 0; i < kResets; ++i) {
+        ModbusConnection doomed;
+        if (doomed.Connect(port, 2000)) {
+            doomed.Reset();
+            ++resets;
+        }
+    }
+    over = true;
+    for (std::thread& active : actives) {
+        active.join();
+    }
+    fifth.Close();
+    // The server must still serve, and end every connection it accepted.
+    ModbusConnection later;
+    bool servedLater = false;
+    for (int64_t deadline = NowMilliseconds() + 10000; !servedLater && NowMilliseconds() < deadline;) {
+        servedLater = later.Connect(port, 1000) && Answers(&later, 99);
+    }
+    later.Close();
+    nonReader.Close();
+    STRESS_CHECK(servedLater, "no client is served after connections were reset in the backlog");
+    bool settled = server.log.WaitUntil(
+        [](const std::vector<std::string>& lines) {
+            ConnectionLedger ledger = ReadLedger(lines);
+            return ledger.accepted == ledger.closed;
+        },
+        10000);
+    ConnectionLedger ledger = ReadLedger(server.log.Lines());
+    STRESS_CHECK(settled, "%d connections accepted, %d closed", ledger.accepted, ledger.closed);
+    STRESS_CHECK(server.log.Count("ERROR: Listen thread terminated abnormally") == 0,
+                 "a connection reset in the backlog ended the server");
+    STRESS_CHECK(ledger.otherErrors == 0, "unexpected error lines");
+    long stopMs = StopCliServer(&server);
+    // Of the resets, the ones the listener handed a slot show up as accepted connections.
+    int resetAccepted = ledger.accepted - 1 /* blocked */ - 3 /* active */ - 1 /* fifth */ - 1 /* later */;
+    return std::to_string(resets) + " connections reset in the backlog, " + std::to_string(resetAccepted) +
+           " of them accepted (" + std::to_string(ledger.receiveErrors) + " receive errors, " +
+           std::to_string(ledger.disconnected) + " disconnects logged), the server went on serving " +
+           (stopMs >= 0 ? "and stopped in order" : "but did not stop in order");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -214,6 +294,8 @@ int main(int argc, char** argv)
     std::string taken = PortTaken(cli);
     std::string notLocal = AddressNotLocal(cli);
     std::string limit = DescriptorLimit(cli);
-    std::string figure = "port taken: " + taken + "; bind 192.0.2.1: " + notLocal + "; descriptor limit: " + limit;
+    std::string backlog = ResetInBacklog(cli);
+    std::string figure = "port taken: " + taken + "; bind 192.0.2.1: " + notLocal + "; descriptor limit: " + limit +
+                         "; resets in the backlog: " + backlog;
     return FinishScenario("port_resources", figure);
 }

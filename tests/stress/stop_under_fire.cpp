@@ -250,6 +250,42 @@ void OpenFire(Fire* fire, const LogBook& log, size_t from, bool withNonReader, s
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
+// StopServer right after StartServer, before the listener has even logged its start: the stop
+// must not be lost, must not look like a failure, and the next start must work.
+int InstantStartStop(InProcessServer* server, int cycles)
+{
+    int done = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        size_t from = server->log.Size();
+        StartServer();
+        StopServer();
+        int64_t deadline = NowMilliseconds() + kStopBoundMs;
+        while (IsServerRunning() && NowMilliseconds() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        if (IsServerRunning()) {
+            Fail("instant cycle %d: a stop right after the start did not complete", cycle);
+            return done;
+        }
+        std::vector<std::string> lines = server->log.Lines();
+        std::vector<std::string> run(lines.begin() + static_cast<long>(from), lines.end());
+        long errors = std::count_if(run.begin(), run.end(),
+                                    [](const std::string& line) { return line.rfind("ERROR", 0) == 0; });
+        STRESS_CHECK(errors == 0, "instant cycle %d: \"%s\"", cycle, run.empty() ? "" : run.back().c_str());
+        STRESS_CHECK(run.size() == 2 && run.front().rfind("Modbus Server started on ", 0) == 0 &&
+                         run.back() == "Modbus Server stopped",
+                     "instant cycle %d logged %zu lines, the last \"%s\"", cycle, run.size(),
+                     run.empty() ? "" : run.back().c_str());
+        ++done;
+    }
+    size_t from = server->log.Size();
+    if (!server->Start() || !ProbeAnswers(server->Port()) || server->Stop(kStopBoundMs) < 0) {
+        Fail("no working start after the instant cycles");
+    }
+    CheckRunLog(server->log.Lines(), from, -1);
+    return done;
+}
+
 int RunInProcess()
 {
     const char* scenario = "stop_under_fire_in_process";
@@ -279,7 +315,16 @@ int RunInProcess()
             Fire fire(server.Port(), &tally);
             OpenFire(&fire, server.log, from, withNonReader, &over, &tally);
             int64_t stopStart = NowMilliseconds();
+            // Every other cycle a second thread asks for the same stop at the same moment: the
+            // listening socket must still be closed once, and the run end once.
+            std::thread racer;
+            if (cycle % 2 == 1) {
+                racer = std::thread([] { StopServer(); });
+            }
             long stopMs = server.Stop(kStopBoundMs + 4000);
+            if (racer.joinable()) {
+                racer.join();
+            }
             StopServer();   // a stop while stopped does nothing
             over = true;
             if (stopMs < 0) {
@@ -297,6 +342,7 @@ int RunInProcess()
         end = server.log.Size();   // the clients ending after the stop log nothing
         ++completed;
     }
+    int instantCycles = InstantStartStop(&server, Scaled(40, 8));
     server.Destroy();
     char figure[512];
     std::snprintf(figure, sizeof figure,
@@ -308,7 +354,9 @@ int RunInProcess()
     STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
     STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
     STRESS_CHECK(nonReaderStops >= 1, "no stop met a send blocked by a client that does not read");
-    return FinishScenario(scenario, figure);
+    return FinishScenario(scenario, (figure + std::string("; ") + std::to_string(instantCycles) +
+                                     " stops right after the start, each one stopped in order, the next start worked")
+                                        .c_str());
 }
 
 int RunWithSigterm(const std::string& cli)
