@@ -9,6 +9,7 @@
 // this process (--in-process).
 
 #include <algorithm>
+#include <chrono>
 #include <barrier>
 #include <memory>
 #include <cstdio>
@@ -19,6 +20,7 @@
 
 #include "in_process_server.h"
 #include "modbus_client.h"
+#include "server/slot_table.h"
 #include "stress_harness.h"
 
 namespace {
@@ -37,6 +39,10 @@ uint16_t CoilArea(int client) { return static_cast<uint16_t>(20000 + client * 25
 
 struct ClientTally {
     long requests = 0;
+    uint32_t accepted = 0;   // answered normally
+    uint32_t rejected = 0;   // answered with an exception
+    uint64_t bytesSent = 0;
+    uint64_t bytesReceived = 0;
     long wrongAnswers = 0;
     long tornBlocks = 0;
     long exceptionsChecked = 0;
@@ -69,6 +75,8 @@ public:
         }
     }
 
+    uint16_t LocalPort() const { return connection_.LocalPort(); }
+
     ClientTally tally;
 
 private:
@@ -76,11 +84,23 @@ private:
     uint16_t RandomWord() { return static_cast<uint16_t>(Random(65536)); }
 
     // Sends the request and compares the whole response with `expected`.
+    // One transaction, counted the way the server's slot counts it.
+    IoResult Transact(const Bytes& request, Bytes* response)
+    {
+        IoResult result = connection_.Transact(request, response);
+        ++tally.requests;
+        if (result == IoResult::kOk && response->size() > 7) {
+            ((*response)[7] & 0x80) != 0 ? ++tally.rejected : ++tally.accepted;
+            tally.bytesSent += request.size();
+            tally.bytesReceived += response->size();
+        }
+        return result;
+    }
+
     bool Send(const Bytes& request, const Bytes& expected)
     {
         Bytes response;
-        IoResult result = connection_.Transact(request, &response);
-        ++tally.requests;
+        IoResult result = Transact(request, &response);
         if (result != IoResult::kOk) {
             Fail("client %d: request %s: %s", index_, Hex(request).c_str(), IoResultText(result));
             tally.broken = true;
@@ -183,8 +203,7 @@ private:
         Bytes request = NewAdu(ReadRegistersPdu(static_cast<uint16_t>(BlockArea(neighbour) + firstBlock * kBlockSize),
                                                 static_cast<uint16_t>(blockCount * kBlockSize)));
         Bytes response;
-        IoResult result = connection_.Transact(request, &response);
-        ++tally.requests;
+        IoResult result = Transact(request, &response);
         if (result != IoResult::kOk) {
             Fail("client %d: neighbour read: %s", index_, IoResultText(result));
             tally.broken = true;
@@ -332,6 +351,46 @@ private:
     std::vector<uint8_t> coils_;
 };
 
+// With the four connections still open, each slot's published counters must equal what its client
+// counted: every transaction recorded once, under load, with its bytes. The last transaction is
+// recorded just after its response went out, so the counters may need a moment to catch up.
+bool CheckSlotCounters(const std::vector<std::unique_ptr<CheckingClient>>& clients)
+{
+    bool allEqual = true;
+    for (const auto& client : clients) {
+        std::string peer = "127.0.0.1:" + std::to_string(client->LocalPort());
+        const ClientTally& counted = client->tally;
+        SlotSnapshot slot{};
+        bool found = false;
+        bool equal = false;
+        for (int64_t deadline = NowMilliseconds() + 2000; !equal && NowMilliseconds() < deadline;) {
+            for (int number = 0; number < kSlotCount; ++number) {
+                SnapshotSlot(number, &slot);
+                if (slot.clientSocket != kNoSocket && peer == slot.peerText) {
+                    found = true;
+                    equal = slot.acceptedRequests == counted.accepted && slot.rejectedRequests == counted.rejected &&
+                            slot.bytesReceived == counted.bytesSent && slot.bytesTransmitted == counted.bytesReceived;
+                    break;
+                }
+            }
+            if (!equal) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        allEqual = allEqual && found && equal;
+        STRESS_CHECK(found, "no slot holds the connection from %s", peer.c_str());
+        STRESS_CHECK(!found || equal,
+                     "slot of %s counts %u accepted, %u rejected, %llu bytes in, %llu out; the client counted %u, %u, "
+                     "%llu, %llu",
+                     peer.c_str(), slot.acceptedRequests, slot.rejectedRequests,
+                     static_cast<unsigned long long>(slot.bytesReceived),
+                     static_cast<unsigned long long>(slot.bytesTransmitted), counted.accepted, counted.rejected,
+                     static_cast<unsigned long long>(counted.bytesSent),
+                     static_cast<unsigned long long>(counted.bytesReceived));
+    }
+    return allEqual;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -382,6 +441,7 @@ int main(int argc, char** argv)
         total.exceptionsChecked += client->tally.exceptionsChecked;
         STRESS_CHECK(!client->tally.broken, "a client's connection failed before it was done");
     }
+    bool countersEqual = inProcess && CheckSlotCounters(clients);
     clients.clear();   // the four connections close
 
     long stopMs = 0;
@@ -406,9 +466,9 @@ int main(int argc, char** argv)
     char figure[512];
     std::snprintf(figure, sizeof figure,
                   "%d clients, %ld requests (%ld exception answers) in %.1f s (%.0f/s), wrong answers %ld, "
-                  "torn blocks %ld, stop %ld ms",
+                  "torn blocks %ld, stop %ld ms%s",
                   kClients, total.requests, total.exceptionsChecked, elapsed / 1000.0,
                   elapsed > 0 ? total.requests * 1000.0 / static_cast<double>(elapsed) : 0.0, total.wrongAnswers,
-                  total.tornBlocks, stopMs);
+                  total.tornBlocks, stopMs, !inProcess ? "" : countersEqual ? ", every slot's counters equal its client's" : ", slot counters WRONG");
     return FinishScenario(scenario, figure);
 }
