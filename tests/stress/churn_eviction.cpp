@@ -189,7 +189,7 @@ int main(int argc, char** argv)
     int baseThreads = server.Threads();
 
     int bursts = Scaled(30, 3);
-    int cyclesPerPhase = Scaled(3000, 150) / bursts;
+    int cyclesPerPhase = Scaled(5000, 150) / bursts;
     std::mt19937 random(42);
     ChurnTally tally;
     SteadyClient steady(port);
@@ -218,7 +218,11 @@ int main(int argc, char** argv)
                      count, ledger.closedPerSocket[socket]);
     }
     long clientSeenEvictions = tally.burstEvictions + tally.cyclesEvicted + steady.evictions;
-    STRESS_CHECK(ledger.SilentCloses() == clientSeenEvictions,
+    // Every eviction a client saw was logged as a close with no line of its own. The server may
+    // log a few more: when it lags behind the cycles, a connection whose client has already left
+    // can be the idlest and be kicked before its end of stream is read.
+    STRESS_CHECK(ledger.SilentCloses() >= clientSeenEvictions &&
+                     ledger.SilentCloses() <= clientSeenEvictions + tally.cycles - tally.cyclesEvicted,
                  "the server closed %d connections without a line of their own, the clients saw %ld evictions",
                  ledger.SilentCloses(), clientSeenEvictions);
     STRESS_CHECK(ledger.otherErrors + ledger.sendErrors + ledger.receiveErrors == 0, "error lines in the log");
