@@ -292,6 +292,10 @@ int RunInProcess()
     int cycles = Scaled(16, 3);
     InProcessServer server;
     server.Init();
+    // This process's own descriptors and threads before the first start: every run must give back
+    // its listening socket, its connections and its threads.
+    int baseDescriptors = CountDirectoryEntries("/proc/self/fd");
+    int baseThreads = CountDirectoryEntries("/proc/self/task");
     FireTally tally;
     long longestStop = 0;
     long nonReaderStops = 0;
@@ -343,6 +347,19 @@ int RunInProcess()
         ++completed;
     }
     int instantCycles = InstantStartStop(&server, Scaled(40, 8));
+    int descriptors = -1;
+    int threads = -1;
+    for (int64_t deadline = NowMilliseconds() + 5000; NowMilliseconds() < deadline;) {
+        descriptors = CountDirectoryEntries("/proc/self/fd");
+        threads = CountDirectoryEntries("/proc/self/task");
+        if (descriptors == baseDescriptors && threads == baseThreads) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    STRESS_CHECK(descriptors == baseDescriptors, "%d descriptors open after the cycles, %d before", descriptors,
+                 baseDescriptors);
+    STRESS_CHECK(threads == baseThreads, "%d threads after the cycles, %d before", threads, baseThreads);
     server.Destroy();
     char figure[512];
     std::snprintf(figure, sizeof figure,
@@ -354,9 +371,10 @@ int RunInProcess()
     STRESS_CHECK(tally.wrongAnswers == 0, "%ld wrong answers", tally.wrongAnswers.load());
     STRESS_CHECK(completed == cycles, "only %d of %d cycles completed", completed, cycles);
     STRESS_CHECK(nonReaderStops >= 1, "no stop met a send blocked by a client that does not read");
-    return FinishScenario(scenario, (figure + std::string("; ") + std::to_string(instantCycles) +
-                                     " stops right after the start, each one stopped in order, the next start worked")
-                                        .c_str());
+    return FinishScenario(scenario, figure + std::string("; ") + std::to_string(instantCycles) +
+                                        " stops right after the start, each one stopped in order, the next start "
+                                        "worked; leaked descriptors " + std::to_string(descriptors - baseDescriptors) +
+                                        ", leaked threads " + std::to_string(threads - baseThreads));
 }
 
 int RunWithSigterm(const std::string& cli)
