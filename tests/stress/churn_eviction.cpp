@@ -99,6 +99,7 @@ struct ChurnTally {
     long burstClients = 0;
     long burstEvictions = 0;
     long wrongVictims = 0;
+    std::vector<uint16_t> victimPorts;   // burst clients that were evicted
 };
 
 // One connect / request / close.
@@ -160,6 +161,9 @@ void Burst(uint16_t port, int size, std::mt19937& random, ChurnTally* tally, con
         bool evicted = clients[static_cast<size_t>(i)].WaitClosedByPeer(i < size - 3 ? 2000 : 0) == IoResult::kOk;
         bool shouldBe = i < size - 3;
         tally->burstEvictions += evicted ? 1 : 0;
+        if (evicted) {
+            tally->victimPorts.push_back(clients[static_cast<size_t>(i)].LocalPort());
+        }
         if (evicted != shouldBe && steadyEvictions.load() == steadyBefore) {
             ++tally->wrongVictims;
             Fail("burst of %d: client %d %s", size, i, evicted ? "was evicted though younger ones were idler"
@@ -225,6 +229,13 @@ int main(int argc, char** argv)
                      ledger.SilentCloses() <= clientSeenEvictions + tally.cycles - tally.cyclesEvicted,
                  "the server closed %d connections without a line of their own, the clients saw %ld evictions",
                  ledger.SilentCloses(), clientSeenEvictions);
+    // A kicked connection logs only its close: no disconnect, no violation.
+    for (uint16_t port : tally.victimPorts) {
+        auto ending = ledger.endingByPort.find(port);
+        STRESS_CHECK(ending == ledger.endingByPort.end() || ledger.acceptedPorts[port] > 1,
+                     "the evicted connection from port %u logged \"%s\"", port,
+                     ending == ledger.endingByPort.end() ? "" : ending->second.c_str());
+    }
     STRESS_CHECK(ledger.otherErrors + ledger.sendErrors + ledger.receiveErrors == 0, "error lines in the log");
     STRESS_CHECK(steady.wrong == 0, "%ld wrong answers to the steady client", steady.wrong.load());
 

@@ -286,6 +286,40 @@ int InstantStartStop(InProcessServer* server, int cycles)
     return done;
 }
 
+// The stop comes while the listener itself is held up: all four slots busy, the idlest one a client
+// whose send is blocked, and a fifth connection waiting for that eviction. The listener sees the
+// stop only after the eviction is done; the stop must still be in order, within the bound, and
+// must not be taken for a failure of accept.
+long StopDuringEviction(InProcessServer* server)
+{
+    size_t from = server->log.Size();
+    if (!server->Start()) {
+        Fail("no start for the stop during an eviction");
+        return -1;
+    }
+    ModbusConnection blocked;
+    bool stuck = blocked.Connect(server->Port(), 3000, 4096) &&
+                 blocked.FloodUntilServerBlocks(MakeAdu(1, 1, ReadRegistersPdu(kReadAddress, 125)), 1500, 30000);
+    STRESS_CHECK(stuck, "the client that never reads did not get the server's send blocked");
+    // Three idle clients bound after the blocked one's last answer: it is the idlest.
+    std::vector<ModbusConnection> idle(3);
+    for (ModbusConnection& client : idle) {
+        client.Connect(server->Port());
+    }
+    server->log.WaitUntil(
+        [from](const std::vector<std::string>& lines) { return ReadLedger(lines, from).accepted >= 4; }, 5000);
+    ModbusConnection fifth;
+    fifth.Connect(server->Port());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));   // the listener is now waiting
+    long stopMs = server->Stop(kStopBoundMs + 4000);
+    STRESS_CHECK(stopMs >= 0 && stopMs <= kStopBoundMs, "the stop during an eviction took %ld ms", stopMs);
+    CheckRunLog(server->log.Lines(), from, -2);
+    std::vector<std::string> lines = server->log.Lines();
+    ConnectionLedger ledger = ReadLedger(lines, from);
+    STRESS_CHECK(ledger.sendErrors == 1, "%d send failures logged for the one blocked client", ledger.sendErrors);
+    return stopMs;
+}
+
 int RunInProcess()
 {
     const char* scenario = "stop_under_fire_in_process";
@@ -347,6 +381,7 @@ int RunInProcess()
         ++completed;
     }
     int instantCycles = InstantStartStop(&server, Scaled(40, 8));
+    long evictionStop = StopDuringEviction(&server);
     int descriptors = -1;
     int threads = -1;
     for (int64_t deadline = NowMilliseconds() + 5000; NowMilliseconds() < deadline;) {
@@ -373,7 +408,8 @@ int RunInProcess()
     STRESS_CHECK(nonReaderStops >= 1, "no stop met a send blocked by a client that does not read");
     return FinishScenario(scenario, figure + std::string("; ") + std::to_string(instantCycles) +
                                         " stops right after the start, each one stopped in order, the next start "
-                                        "worked; leaked descriptors " + std::to_string(descriptors - baseDescriptors) +
+                                        "worked; a stop while the listener waited on an eviction took " +
+                                        std::to_string(evictionStop) + " ms; leaked descriptors " + std::to_string(descriptors - baseDescriptors) +
                                         ", leaked threads " + std::to_string(threads - baseThreads));
 }
 
