@@ -35,28 +35,6 @@ bool FillIpv4Address(const char* dottedAddress, uint16_t port, sockaddr_in* addr
     return inet_pton(AF_INET, dottedAddress, &address->sin_addr) == 1;
 }
 
-// The failures that accept(2) lists as network errors already pending on the new connection:
-// the connection is gone, but the listening socket is fine and accept should simply be retried.
-bool IsTransientAcceptError(int errnoValue)
-{
-    switch (errnoValue) {
-    case ECONNABORTED:
-    case EPROTO:
-    case ENETDOWN:
-    case ENOPROTOOPT:
-    case EHOSTDOWN:
-    case ENONET:
-    case EHOSTUNREACH:
-    case EOPNOTSUPP:
-    case ENETUNREACH:
-    case EAGAIN:
-    case EPERM:   // a firewall rule refused the connection
-        return true;
-    default:
-        return false;
-    }
-}
-
 }  // namespace
 
 SocketHandle CreateTcpSocket(int* error)
@@ -106,13 +84,21 @@ SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* er
     socklen_t length = sizeof address;
     SocketHandle accepted = accept4(listenSocket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
     if (accepted < 0) {
-        int failure = errno;
-        *error = IsTransientAcceptError(failure) ? kWsaEconnrefused : WinSockErrorFromErrno(failure);
+        *error = AcceptErrorFromErrno(errno);
         return kNoSocket;
     }
     peer->address = ntohl(address.sin_addr.s_addr);
     peer->port = ntohs(address.sin_port);
     return accepted;
+}
+
+int SetAbortiveClose(SocketHandle socket)
+{
+    linger abortive{1, 0};
+    if (setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive) != 0) {
+        return LastError();
+    }
+    return 0;
 }
 
 int SetNoDelay(SocketHandle socket)

@@ -28,6 +28,8 @@ int LocalPort(SocketHandle socket, uint16_t* port);
 SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* error);
 
 int SetNoDelay(SocketHandle socket);
+// Close with a reset instead of the orderly end (SO_LINGER with time-out 0), for tests.
+int SetAbortiveClose(SocketHandle socket);
 int SetKeepAlive(SocketHandle socket);
 int SetReuseAddress(SocketHandle socket);
 int SetSendTimeout(SocketHandle socket, int milliseconds);

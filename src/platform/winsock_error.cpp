@@ -42,3 +42,26 @@ int WinSockErrorFromErrno(int errnoValue)
     }
     return -errnoValue;
 }
+
+int AcceptErrorFromErrno(int errnoValue)
+{
+    switch (errnoValue) {
+    // accept(2): "Linux accept() passes already-pending network errors on the new socket as an
+    // error code from accept()"; the connection is gone, the listening socket is fine. EPERM is a
+    // firewall rule refusing the connection.
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+    case EAGAIN:
+    case EPERM:
+        return kWsaEconnrefused;
+    default:
+        return WinSockErrorFromErrno(errnoValue);
+    }
+}

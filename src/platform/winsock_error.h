@@ -11,3 +11,8 @@ inline constexpr int kWsaEconnrefused = 10061;   // a pending connection that we
 // The WinSock number for an errno value; an errno without a WinSock counterpart gives its negation,
 // which is never 0 and has no text.
 int WinSockErrorFromErrno(int errnoValue);
+
+// The WinSock number for a failed accept: the failures that only concern the one pending connection
+// (it went away, or the network refused it) give 10061 like a refused connection, so that the
+// listener accepts again; the rest as WinSockErrorFromErrno.
+int AcceptErrorFromErrno(int errnoValue);

@@ -43,4 +43,23 @@ TEST(WinSockErrorFromErrnoTest, EveryMappedNumberHasATextAndOthersHaveNone)
     EXPECT_EQ(WinSockErrorFromErrno(ENOENT), -ENOENT);   // no socket counterpart
 }
 
+TEST(AcceptErrorFromErrnoTest, PendingConnectionFailuresAreRetriedOthersEndTheRun)
+{
+    struct Case {
+        int errnoValue;
+        int winSock;
+    } cases[] = {
+        // The connection went away or was refused while waiting: accept again.
+        {ECONNABORTED, 10061}, {EPROTO, 10061}, {ENETDOWN, 10061}, {EHOSTUNREACH, 10061},
+        {ENETUNREACH, 10061},  {ENONET, 10061}, {EPERM, 10061},    {EAGAIN, 10061},
+        // A signal: not a stop by itself.
+        {EINTR, 10004},
+        // The listening socket or the process is in trouble: the run ends.
+        {EMFILE, 10024}, {ENFILE, 10024}, {ENOBUFS, 10055}, {ENOMEM, 10055}, {EBADF, 10009}, {EINVAL, 10022},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(AcceptErrorFromErrno(c.errnoValue), c.winSock) << c.errnoValue;
+    }
+}
+
 }  // namespace

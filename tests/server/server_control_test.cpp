@@ -276,6 +276,29 @@ TEST_F(ServerControlTest, ClientThatNeverReadsDelaysAStopOnlyBySendBound)
     EXPECT_FALSE(HasAbnormalEnd());
 }
 
+TEST_F(ServerControlTest, ResetPendingConnectionsDoNotEndTheRun)
+{
+    // With every slot busy, new connections wait in the backlog while the listener evicts; reset them there.
+    TestClient holders[4];
+    for (TestClient& holder : holders) {
+        Connect(holder);
+    }
+    log.Clear();
+    for (int round = 0; round < 20; ++round) {
+        int error = 0;
+        SocketHandle reset = ConnectTcp("127.0.0.1", port, &error);
+        ASSERT_NE(reset, kNoSocket);
+        SetAbortiveClose(reset);
+        CloseSocket(reset);
+    }
+    TestClient served;
+    ASSERT_TRUE(served.Connect(port));
+    ASSERT_TRUE(served.Send(ReadRegistersRequest(3, 1, 0, 1)));
+    EXPECT_EQ(TransactionOf(served.ReceiveResponse()), 3);
+    EXPECT_TRUE(IsServerRunning());
+    EXPECT_FALSE(HasAbnormalEnd());
+}
+
 TEST_F(ServerControlTest, ManyShortConnectionsLeaveEverySlotFree)
 {
     for (int round = 0; round < 40; ++round) {

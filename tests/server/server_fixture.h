@@ -24,6 +24,9 @@ protected:
         SetLogTarget(&log);
         InitRegisterTable();
         InitCoilTable();
+        for (uint8_t code : {1, 3, 5, 6, 15, 16, 22, 23}) {
+            SetFunctionEnabled(code, true);
+        }
         InitSlotTable();
         InitServerControl("127.0.0.1", 0);
         if (startInSetUp) {
