@@ -293,11 +293,16 @@ private:
 
     // Sends the bytes, reads the answers the framing calls for, and ends as the framing says: the
     // server ends a violation; otherwise the client ends its stream and the server sees that.
-    void SendFramed(ModbusConnection* connection, Kind kind, const Bytes& bytes)
+    // With endEarly the client ends its stream right after its bytes, before it reads any answer:
+    // the server must still answer every whole request before it sees the end.
+    void SendFramed(ModbusConnection* connection, Kind kind, const Bytes& bytes, bool endEarly = false)
     {
         FramingOutcome outcome = FrameLikeTheServer(bytes);
         Expect(connection->LocalPort(), kind, outcome.ending);
         connection->SendAll(bytes, 3000);   // a violation may reset the connection before all is sent
+        if (endEarly) {
+            connection->ShutdownWrite();
+        }
         size_t at = 0;
         for (int i = 0; i < outcome.answered; ++i) {
             size_t length = static_cast<size_t>((bytes[at + 4] << 8) | bytes[at + 5]);
@@ -367,7 +372,7 @@ private:
                 Bytes request = RandomPduRequest(random, static_cast<uint16_t>(random()));
                 bytes.insert(bytes.end(), request.begin(), request.end());
             }
-            SendFramed(&connection, kind, bytes);
+            SendFramed(&connection, kind, bytes, random() % 2 == 0);
             break;
         }
         case kStallAfterHeader: {

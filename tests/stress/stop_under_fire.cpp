@@ -451,7 +451,8 @@ int RunWithSigterm(const std::string& cli)
             Fire fire(port, &tally);
             OpenFire(&fire, server.log, 0, withNonReader, &over, &tally);
             int64_t stopStart = NowMilliseconds();
-            long stopMs = StopCliServer(&server, kStopBoundMs + 4000);
+            // SIGINT (Ctrl+C) every third cycle, SIGTERM otherwise: both stop in order.
+            long stopMs = StopCliServer(&server, kStopBoundMs + 4000, cycle % 3 == 2 ? SIGINT : SIGTERM);
             over = true;
             if (stopMs < 0) {
                 break;
@@ -467,7 +468,7 @@ int RunWithSigterm(const std::string& cli)
     }
     char figure[512];
     std::snprintf(figure, sizeof figure,
-                  "%d of %d SIGTERM cycles of parvane-cli on one port (%ld of them while a send to a client not reading was blocked), %ld clients, "
+                  "%d of %d SIGTERM/SIGINT cycles of parvane-cli on one port (%ld of them while a send to a client not reading was blocked), %ld clients, "
                   "%ld pipelined and %ld connect-per-request answers, wrong answers %ld, longest stop %ld ms "
                   "(bound %d ms), every exit status 0",
                   completed, cycles, nonReaderStops, tally.clientsStarted.load(), tally.pipelinedAnswers.load(),

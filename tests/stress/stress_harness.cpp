@@ -449,13 +449,13 @@ bool StartCliServer(ServerProcess* server, const std::string& cli, uint16_t* por
     return false;
 }
 
-long StopCliServer(ServerProcess* server, int timeoutMs)
+long StopCliServer(ServerProcess* server, int timeoutMs, int signalNumber)
 {
     int64_t start = NowMilliseconds();
-    server->Signal(SIGTERM);
+    server->Signal(signalNumber);
     int status = 0;
     if (!server->WaitExit(timeoutMs, &status)) {
-        Fail("parvane-cli did not exit within %d ms of SIGTERM", timeoutMs);
+        Fail("parvane-cli did not exit within %d ms of signal %d", timeoutMs, signalNumber);
         server->Signal(SIGKILL);
         server->WaitExit(5000, &status);
         return -1;
@@ -463,13 +463,13 @@ long StopCliServer(ServerProcess* server, int timeoutMs)
     long elapsed = static_cast<long>(NowMilliseconds() - start);
     bool ok = true;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        Fail("parvane-cli ended with %s %d after SIGTERM", WIFEXITED(status) ? "exit status" : "signal",
-             WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status));
+        Fail("parvane-cli ended with %s %d after signal %d", WIFEXITED(status) ? "exit status" : "signal",
+             WIFEXITED(status) ? WEXITSTATUS(status) : WTERMSIG(status), signalNumber);
         ok = false;
     }
     std::vector<std::string> lines = server->log.Lines();
     if (lines.empty() || lines.back() != "Modbus Server stopped") {
-        Fail("the last log line after SIGTERM is \"%s\", not \"Modbus Server stopped\"",
+        Fail("the last log line after the stop signal is \"%s\", not \"Modbus Server stopped\"",
              lines.empty() ? "" : lines.back().c_str());
         ok = false;
     }

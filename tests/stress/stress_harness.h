@@ -4,6 +4,7 @@
 // a failure tally, free loopback ports, the server's log as it arrives, and a child parvane-cli
 // process with its descriptors and threads counted through /proc.
 
+#include <signal.h>
 #include <sys/types.h>
 
 #include <atomic>
@@ -125,9 +126,9 @@ private:
 // taken in between) and waits for its start line. extraArgs come before --port/--bind.
 bool StartCliServer(ServerProcess* server, const std::string& cli, uint16_t* port,
                     const std::vector<std::string>& extraArgs = {}, long fdLimit = 0);
-// SIGTERM, then waits for an exit with status 0 and "Modbus Server stopped" as the last line.
-// Returns the stop time in milliseconds, or -1 after logging what went wrong.
-long StopCliServer(ServerProcess* server, int timeoutMs = 10000);
+// SIGTERM (or the given signal), then waits for an exit with status 0 and "Modbus Server stopped"
+// as the last line. Returns the stop time in milliseconds, or -1 after logging what went wrong.
+long StopCliServer(ServerProcess* server, int timeoutMs = 10000, int signalNumber = SIGTERM);
 
 // Counting /proc entries of any process.
 int CountDirectoryEntries(const std::string& path);
