@@ -13,6 +13,7 @@
 #include <barrier>
 #include <memory>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <string>
 #include <thread>
@@ -351,6 +352,81 @@ private:
     std::vector<uint8_t> coils_;
 };
 
+// Takes snapshots of all four slots without pause while the clients run, as the console's refresh
+// does, and checks that each one is a consistent picture of one moment: the last request and the
+// last response belong to the same transaction, the counters agree with the buffers, and between
+// two snapshots of the same connection the counters only grow, by exactly the lengths of the
+// transactions in between when there was one. A counter published apart from its buffers, or a
+// half-copied buffer, shows up here.
+struct SnapshotTally {
+    long snapshots = 0;
+    long inconsistent = 0;
+};
+
+bool SnapshotHangsTogether(const SlotSnapshot& slot)
+{
+    uint64_t transactions = uint64_t{slot.acceptedRequests} + slot.rejectedRequests;
+    if (transactions == 0) {
+        return slot.lastRequestLength == 0 && slot.lastResponseLength == 0;
+    }
+    const uint8_t* request = slot.lastRequest;
+    const uint8_t* response = slot.lastResponse;
+    return slot.lastRequestLength >= 8 && slot.lastRequestLength <= kAduCapacity && slot.lastResponseLength >= 9 &&
+           slot.lastResponseLength <= kAduCapacity &&
+           slot.lastRequestLength == 6 + ((request[4] << 8) | request[5]) &&
+           slot.lastResponseLength == 6 + ((response[4] << 8) | response[5]) &&
+           std::equal(request, request + 4, response) && request[6] == response[6] &&
+           (response[7] == request[7] || response[7] == (request[7] | 0x80));
+}
+
+void WatchSlots(const std::atomic<bool>* over, SnapshotTally* tally)
+{
+    SlotSnapshot previous[kSlotCount] = {};
+    bool havePrevious[kSlotCount] = {};
+    while (!over->load()) {
+        for (int number = 0; number < kSlotCount; ++number) {
+            SlotSnapshot slot;
+            SnapshotSlot(number, &slot);
+            ++tally->snapshots;
+            if (slot.clientSocket == kNoSocket) {
+                havePrevious[number] = false;
+                continue;
+            }
+            bool consistent = SnapshotHangsTogether(slot);
+            const SlotSnapshot& before = previous[number];
+            if (havePrevious[number] && before.clientSocket == slot.clientSocket &&
+                before.connectTick == slot.connectTick && std::strcmp(before.peerText, slot.peerText) == 0) {
+                uint64_t was = uint64_t{before.acceptedRequests} + before.rejectedRequests;
+                uint64_t now = uint64_t{slot.acceptedRequests} + slot.rejectedRequests;
+                consistent = consistent && now >= was && slot.bytesReceived >= before.bytesReceived &&
+                             slot.bytesTransmitted >= before.bytesTransmitted;
+                if (now == was) {
+                    consistent = consistent && slot.bytesReceived == before.bytesReceived &&
+                                 slot.bytesTransmitted == before.bytesTransmitted &&
+                                 std::memcmp(slot.lastRequest, before.lastRequest, slot.lastRequestLength) == 0 &&
+                                 std::memcmp(slot.lastResponse, before.lastResponse, slot.lastResponseLength) == 0;
+                } else if (now == was + 1) {
+                    consistent = consistent && slot.bytesReceived - before.bytesReceived == slot.lastRequestLength &&
+                                 slot.bytesTransmitted - before.bytesTransmitted == slot.lastResponseLength;
+                }
+            }
+            if (!consistent) {
+                ++tally->inconsistent;
+                Fail("slot %d snapshot does not hang together: %u accepted, %u rejected, %llu/%llu bytes, last "
+                     "request of %u bytes, last response of %u",
+                     number, slot.acceptedRequests, slot.rejectedRequests,
+                     static_cast<unsigned long long>(slot.bytesReceived),
+                     static_cast<unsigned long long>(slot.bytesTransmitted), slot.lastRequestLength,
+                     slot.lastResponseLength);
+            }
+            previous[number] = slot;
+            havePrevious[number] = true;
+        }
+        // Far more often than a console would look, without taking a core from the clients.
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+}
+
 // With the four connections still open, each slot's published counters must equal what its client
 // counted: every transaction recorded once, under load, with its bytes. The last transaction is
 // recorded just after its response went out, so the counters may need a moment to catch up.
@@ -428,10 +504,20 @@ int main(int argc, char** argv)
     for (auto& client : clients) {
         threads.emplace_back([&client, perClient] { client->Run(perClient); });
     }
+    std::atomic<bool> clientsDone{false};
+    SnapshotTally snapshots;
+    std::thread watcher;
+    if (inProcess) {
+        watcher = std::thread([&] { WatchSlots(&clientsDone, &snapshots); });
+    }
     for (std::thread& thread : threads) {
         thread.join();
     }
     int64_t elapsed = NowMilliseconds() - start;
+    clientsDone = true;
+    if (watcher.joinable()) {
+        watcher.join();
+    }
 
     ClientTally total;
     for (auto& client : clients) {
@@ -470,5 +556,10 @@ int main(int argc, char** argv)
                   kClients, total.requests, total.exceptionsChecked, elapsed / 1000.0,
                   elapsed > 0 ? total.requests * 1000.0 / static_cast<double>(elapsed) : 0.0, total.wrongAnswers,
                   total.tornBlocks, stopMs, !inProcess ? "" : countersEqual ? ", every slot's counters equal its client's" : ", slot counters WRONG");
+    if (inProcess) {
+        std::snprintf(figure + std::strlen(figure), sizeof figure - std::strlen(figure),
+                      "; %ld slot snapshots taken meanwhile, inconsistent %ld", snapshots.snapshots,
+                      snapshots.inconsistent);
+    }
     return FinishScenario(scenario, figure);
 }
