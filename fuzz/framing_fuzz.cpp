@@ -3,7 +3,8 @@
 // chooses, through a socket pair, and every request it frames goes through the request engine
 // and back out as a response, as on a client thread.
 //
-// Input: two bytes that seed the segment sizes, then the stream. Besides the sanitizers' checks,
+// Input: two bytes that seed the segment sizes, then the stream (a seed file that is a bare stream
+// still works: its first two bytes choose the segments). Besides the sanitizers' checks,
 // the target knows what the server must do with the stream: answer each whole request once and
 // in order, with its own transaction and unit identifiers, and end the connection with the one
 // line the first bad header (or the end of the stream) calls for.
@@ -28,6 +29,7 @@
 #include "modbus/decode_request.h"
 #include "modbus/execute_request.h"
 #include "platform/kick_event.h"
+#include "platform/socket.h"
 #include "server/mbap_framing.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
@@ -155,10 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t streamSize = size - 2;
     Expectation expected = FrameLikeTheServer(stream, streamSize);
 
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        return 0;
-    }
+    SocketHandle ends[2];
+    Require(CreateStreamSocketPair(ends) == 0, "no socket pair");
     int server = ends[0];
     std::atomic<bool> serverDone{false};
     std::vector<uint8_t> responses;
@@ -174,6 +174,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (length == 0) {
             break;
         }
+        Require(length >= kMinRequestLength && length <= kAduCapacity, "a framed request outside 8..260 bytes");
+        Require(adu[2] == 0 && adu[3] == 0, "a framed request with a protocol identifier other than 0");
+        Require(((adu[4] << 8) | adu[5]) == length - 6, "a framed request whose length field is not its length");
         Require(answered < expected.requestStarts.size(), "a request was framed where none is whole");
         size_t start = expected.requestStarts[answered];
         Require(std::memcmp(adu, stream + start, length) == 0, "the framed request differs from the bytes sent");

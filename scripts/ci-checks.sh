@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer (with the reliability
-# scenarios that run the server in-process), and bounded libFuzzer runs. The reliability scenarios
-# run shorter under the sanitizers (PARVANE_STRESS_SCALE).
+# scenarios that run the server in-process), bounded libFuzzer runs, and the Debian package with its
+# install test. The reliability scenarios run shorter under the sanitizers (PARVANE_STRESS_SCALE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -24,3 +24,9 @@ if [ -x scripts/fuzz.sh ]; then
   echo "== libFuzzer"
   scripts/fuzz.sh
 fi
+
+echo "== Debian package"
+deb=$(scripts/package.sh | tail -n 1)
+echo "built $deb"
+# The install tests of the normal build, this time against the unpacked package (dpkg -x).
+(cd build && PARVANE_PACKAGE_DEB="$deb" ctest --output-on-failure --no-tests=error -L package)

@@ -10,6 +10,8 @@ packages=(
   libbenchmark-dev libmodbus-dev          # benchmarks and test clients
   xvfb xauth                              # console tests and screenshots without a display
   clang libclang-rt-14-dev                # libFuzzer targets
+  librsvg2-bin                            # icon bitmaps rendered from the SVG at build time
+  dpkg-dev desktop-file-utils man-db      # the Debian package, its dependencies, its checks
 )
 
 missing=()

@@ -205,6 +205,14 @@ int ShutdownSocket(SocketHandle socket)
     return 0;
 }
 
+int CreateStreamSocketPair(SocketHandle ends[2])
+{
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return LastError();
+    }
+    return 0;
+}
+
 SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes)
 {
     sockaddr_in address;

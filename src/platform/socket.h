@@ -53,6 +53,10 @@ int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error)
 int CloseSocket(SocketHandle socket);
 int ShutdownSocket(SocketHandle socket);    // both directions
 
+// Two connected stream sockets in this process (a local socket pair), for tools and fuzz targets
+// that feed bytes to the receive path; 0 or a WinSock error number.
+int CreateStreamSocketPair(SocketHandle ends[2]);
+
 // A client connection, for tools and tests: kNoSocket on failure, *error set. A receiveBufferBytes
 // above 0 sets SO_RCVBUF before connecting, so that the window offered to the server stays that small.
 SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);

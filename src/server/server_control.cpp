@@ -11,7 +11,8 @@
 #include "server/server_threads.h"
 
 ThreadGroup ServerThreads;
-ManualResetEvent ServerStoppedEvent;
+// Signalled (stopped) from the start, so that nothing reads "running" before InitServerControl.
+ManualResetEvent ServerStoppedEvent{{}, {}, true};
 
 namespace {
 

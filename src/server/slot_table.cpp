@@ -12,15 +12,17 @@ void InitSlotTable()
 {
     InitSemaphore(&FreeSlotSemaphore, 0, kSlotCount);
     for (ConnectionSlot& slot : SlotTable) {
-        std::lock_guard<std::recursive_mutex> hold(slot.lock);
-        slot.clientSocket = kNoSocket;
-        slot.peerText[0] = '\0';
-        slot.lastRequestLength = 0;
-        slot.lastResponseLength = 0;
+        {
+            std::lock_guard<std::recursive_mutex> hold(slot.lock);
+            slot.clientSocket = kNoSocket;
+            slot.peerText[0] = '\0';
+            slot.lastRequestLength = 0;
+            slot.lastResponseLength = 0;
+        }
         int error = CreateKickEvent(&slot.kickEvent);
         if (error != 0) {
-            // Without its eventfd a slot could never be told to end; the atomic flag alone still
-            // stops its connection at the next receive, so the run goes on.
+            // Without its eventfd the slot's kick is still seen through the atomic flag, but only at
+            // its connection's next receive (poll ignores descriptor -1); the run goes on.
             LogSystemError("Unable to create kick event", error);
         }
     }
