@@ -453,6 +453,13 @@ void ModbusConnection::ShutdownWrite()
     }
 }
 
+void ModbusConnection::ShutdownBoth()
+{
+    if (fd_ >= 0) {
+        shutdown(fd_, SHUT_RDWR);
+    }
+}
+
 void ModbusConnection::Close()
 {
     if (fd_ >= 0) {

@@ -82,6 +82,9 @@ public:
     bool PeerHungUp(int timeoutMs);
 
     void ShutdownWrite();
+    // Ends both directions without giving up the descriptor, so that another thread blocked in a
+    // send or receive on it returns at once.
+    void ShutdownBoth();
     void Close();
     // Closes with an immediate reset instead of the orderly end.
     void Reset();
