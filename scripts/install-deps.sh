@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config        # compiler and build
-  qt6-base-dev fonts-liberation           # the operator console and its font
+  qt6-base-dev qt6-svg-dev fonts-liberation   # the operator console, its SVG artwork and font
   libgtest-dev libgmock-dev               # unit tests
   libbenchmark-dev libmodbus-dev          # benchmarks and test clients
   xvfb xauth                              # console tests and screenshots without a display

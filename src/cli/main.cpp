@@ -3,7 +3,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "cli_options.h"
 #include "log/event_log.h"
@@ -47,6 +49,14 @@ void ReleaseEverything()
 }
 
 // Runs until a stop signal or the server's own end; true when the stop was asked for.
+// The program's own file, for the setcap advice: argv[0] is only a bare name when found through PATH.
+std::string ProgramPath(const char* argv0)
+{
+    std::error_code error;
+    std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string(argv0) : path.string();
+}
+
 bool RunUntilStopped()
 {
     while (IsServerRunning()) {
@@ -97,7 +107,7 @@ int main(int argc, char** argv)
                          "parvane-cli: ports below 1024 need privilege: choose another port with --port (for "
                          "example --port 5020), run as root, or grant the capability with "
                          "'sudo setcap cap_net_bind_service=+ep %s'\n",
-                         argv[0]);
+                         ProgramPath(argv[0]).c_str());
         }
         ReleaseEverything();
         return kExitFailed;

@@ -23,6 +23,7 @@ std::string ReadChildOutputToEnd(ChildProcess* child, int milliseconds);
 
 bool SignalChildProcess(ChildProcess* child, int signalNumber);
 inline constexpr int kSignalTerminate = 15;
+inline constexpr int kSignalHangUp = 1;
 inline constexpr int kSignalInterrupt = 2;
 inline constexpr int kSignalKill = 9;
 

@@ -13,6 +13,8 @@ sigset_t StopSignalSet()
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
+    // The terminal that started the program went away: stop in order rather than die mid-request.
+    sigaddset(&signals, SIGHUP);
     return signals;
 }
 

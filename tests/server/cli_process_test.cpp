@@ -76,7 +76,7 @@ protected:
 
 TEST_F(CliProcessTest, ServesARequestAndStopsInOrderOnSignal)
 {
-    for (int signalNumber : {kSignalTerminate, kSignalInterrupt}) {
+    for (int signalNumber : {kSignalTerminate, kSignalInterrupt, kSignalHangUp}) {
         SCOPED_TRACE(signalNumber);
         uint16_t port = FreePort();
         Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--trace"});

@@ -1,0 +1,10 @@
+#include "console/about_dialog.h"
+
+AboutDialog::AboutDialog(QWidget* owner) : TemplateDialog(kAboutTemplate, owner) {}
+
+void AboutDialog::OnCommand(int controlId)
+{
+    if (controlId == 2) {
+        done(2);
+    }
+}

@@ -1,0 +1,19 @@
+#include "console/console_font.h"
+
+QFont* ConsoleFont = nullptr;
+
+void CreateConsoleFont()
+{
+    // Any fixed-pitch face of the modern family; Liberation Mono comes with the console's fonts.
+    ConsoleFont = new QFont(QStringLiteral("Liberation Mono"));
+    ConsoleFont->setStyleHint(QFont::TypeWriter);
+    ConsoleFont->setFixedPitch(true);
+    ConsoleFont->setPixelSize(11);
+    ConsoleFont->setWeight(QFont::Normal);
+}
+
+void DestroyConsoleFont()
+{
+    delete ConsoleFont;
+    ConsoleFont = nullptr;
+}

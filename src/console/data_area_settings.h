@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+// The register function codes behind check boxes 1214 to 1218 and the coil codes behind 1221 to
+// 1223 of the Configure Data Areas dialog, in box order.
+inline constexpr int kRegisterFunctionCount = 5;
+inline constexpr uint8_t kRegisterFunctions[kRegisterFunctionCount] = {3, 6, 16, 22, 23};
+inline constexpr int kCoilFunctionCount = 3;
+inline constexpr uint8_t kCoilFunctions[kCoilFunctionCount] = {1, 5, 15};
+
+// What the operator typed and checked in the Configure Data Areas dialog. Start and size are
+// the boxes read as unsigned 32-bit numbers, not yet known to fit a table.
+struct DataAreaSettings {
+    uint32_t registerStart;
+    uint32_t registerSize;
+    bool registerFunctions[kRegisterFunctionCount];
+    uint32_t coilStart;
+    uint32_t coilSize;
+    bool coilFunctions[kCoilFunctionCount];
+};
+
+// The size box the operator has to correct after a failed check.
+enum class DataAreaField { None, RegisterSize, CoilSize };
+
+struct DataAreaCheck {
+    DataAreaField failedField;   // None: every check passed
+    char message[64];            // the operator's message when a check failed
+};
+
+// Runs the four checks in order (register size, register range, coil size, coil range) and
+// reports the first that fails. Start plus size is added in 64 bits, so nothing wraps.
+DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings);
+
+// The settings of the tables as they are now, for the dialog to show.
+DataAreaSettings ReadDataAreaSettings();
+
+// Applies settings that passed the checks, in this order: register window, register functions,
+// coil window, coil functions.
+void ApplyDataAreaSettings(const DataAreaSettings& settings);

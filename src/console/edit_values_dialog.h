@@ -1,0 +1,22 @@
+#pragma once
+
+#include "console/template_dialog.h"
+
+class MainWindow;
+
+// Template 111: new values for the thirty cells the grid shows. Only boxes with text are written,
+// straight into the table, ignoring its window and the function enables.
+class EditValuesDialog : public TemplateDialog {
+    Q_OBJECT
+
+public:
+    explicit EditValuesDialog(MainWindow* owner);
+
+protected:
+    void OnCommand(int controlId) override;
+
+private:
+    void WriteTypedValues();
+
+    MainWindow* owner;
+};

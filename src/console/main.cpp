@@ -1,0 +1,35 @@
+#include <QApplication>
+
+#include <cstdio>
+
+#include "console/command_line.h"
+#include "console/console_application.h"
+#include "console/console_resources.h"
+#include "parvane_version.h"
+#include "platform/stop_signals.h"
+
+int main(int argc, char* argv[])
+{
+    // Options are read before the window system is touched, so --help works without a display.
+    ConsoleOptions options;
+    std::string error;
+    switch (ParseCommandLine(argc, argv, &options, &error)) {
+    case CommandLineAction::ShowHelp:
+        std::fputs(CommandLineUsage(), stdout);
+        return 0;
+    case CommandLineAction::ShowVersion:
+        std::printf("parvane %s\n", PARVANE_VERSION);
+        return 0;
+    case CommandLineAction::Fail:
+        std::fprintf(stderr, "parvane: %s\n%s", error.c_str(), CommandLineUsage());
+        return 2;
+    case CommandLineAction::Run:
+        break;
+    }
+    // Before any thread exists (the window system starts some), so that only the window thread's
+    // poll ever sees SIGINT and SIGTERM.
+    BlockStopSignals();
+    QApplication application(argc, argv);
+    QApplication::setWindowIcon(ParvaneIcon());
+    return RunConsole(options);
+}

@@ -1,0 +1,393 @@
+#include "console/main_window.h"
+
+#include <QAbstractSlider>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QThread>
+#include <QTreeWidget>
+
+#include <system_error>
+
+#include "console/about_dialog.h"
+#include "console/configure_areas_dialog.h"
+#include "console/console_font.h"
+#include "console/console_resources.h"
+#include "console/dialog_number.h"
+#include "console/edit_values_dialog.h"
+#include "console/exit_event.h"
+#include "console/io_buffers_dialog.h"
+#include "console/view_position.h"
+#include "server/server_control.h"
+
+namespace {
+
+constexpr int kStartStopButton = 1002;
+constexpr int kEventLogList = 1011;
+constexpr int kFirstSocketLabel = 1901;
+constexpr int kFirstPeerLabel = 2001;
+constexpr int kFirstViewButton = 1222;
+constexpr int kRequestDumpBox = 1226;
+constexpr int kResponseDumpBox = 1228;
+constexpr int kRegistersButton = 1232;
+constexpr int kCoilsButton = 1233;
+constexpr int kFirstRowLabel = 1300;
+constexpr int kFirstGridCell = 1179;
+constexpr int kGridScrollBar = 1221;
+constexpr int kEditValuesButton = 1209;
+constexpr int kConfigureAreasButton = 1213;
+constexpr int kGoToButton = 1239;
+constexpr int kGoToBox = 1240;
+constexpr int kIoBuffersButton = 1242;
+constexpr int kAboutButton = 1231;
+
+constexpr int kStopPollMilliseconds = 20;
+
+// The scroll bar's actions as the grid's scroll requests.
+int ScrollRequestOf(int sliderAction)
+{
+    switch (sliderAction) {
+    case QAbstractSlider::SliderSingleStepSub:
+        return kScrollLineUp;
+    case QAbstractSlider::SliderSingleStepAdd:
+        return kScrollLineDown;
+    case QAbstractSlider::SliderPageStepSub:
+        return kScrollPageUp;
+    case QAbstractSlider::SliderPageStepAdd:
+        return kScrollPageDown;
+    case QAbstractSlider::SliderMove:
+        return kScrollThumbTrack;
+    case QAbstractSlider::SliderToMinimum:
+        return kScrollTop;
+    case QAbstractSlider::SliderToMaximum:
+        return kScrollBottom;
+    default:
+        return kScrollEnd;
+    }
+}
+
+void SetLabelText(QLabel* label, const char* text)
+{
+    if (label != nullptr) {
+        label->setText(QString::fromLatin1(text));   // unchanged text costs nothing: QLabel compares
+    }
+}
+
+// A dump box shows the start of its dump, like an edit whose text was just set.
+void SetDumpText(QLineEdit* edit, const char* text)
+{
+    const QString newText = QString::fromLatin1(text);
+    if (edit != nullptr && edit->text() != newText) {
+        edit->setText(newText);
+        edit->setCursorPosition(0);
+    }
+}
+
+}  // namespace
+
+bool StartRefreshThread(std::thread* thread, MainWindow* window, int* errorNumber)
+{
+    // std::thread reports a failed creation by exception; this is the one place the console needs
+    // to catch one, to log the failure as the window's start-up requires.
+    try {
+        *thread = std::thread(RefreshThread, window);
+    } catch (const std::system_error& failure) {
+        *errorNumber = failure.code().value();
+        return false;
+    }
+    return true;
+}
+
+MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
+    : TemplateDialog(kMainWindowTemplate, nullptr), startRefreshThread(std::move(startRefreshThread))
+{
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
+    connect(scrollBar, &QAbstractSlider::actionTriggered, this, [this, scrollBar](int action) {
+        ScrollDataGrid(ScrollRequestOf(action), scrollBar->sliderPosition());
+        // The thumb always shows the selected table's start, also after a request that was ignored.
+        const int32_t start = RegistersShown() ? RegisterViewStart.load(std::memory_order_relaxed)
+                                               : CoilViewStart.load(std::memory_order_relaxed);
+        const QSignalBlocker blocker(scrollBar);
+        scrollBar->setSliderPosition(start / kGridLineStep);
+    });
+    stopPoll.setInterval(kStopPollMilliseconds);
+    connect(&stopPoll, &QTimer::timeout, this, [this] {
+        if (!IsServerRunning()) {
+            stopPoll.stop();
+            done(0);
+        }
+    });
+    InitMainWindow();
+}
+
+MainWindow::~MainWindow()
+{
+    // Normally RefreshThread has ended the window and is gone. If the window goes first, end the
+    // thread the orderly way, serving its calls (and the server's log lines) meanwhile.
+    if (refreshThread.joinable()) {
+        if (!refreshThreadEnded.load()) {
+            SignalExitEvent();
+            while (!refreshThreadEnded.load()) {
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                QThread::msleep(2);
+            }
+        }
+        refreshThread.join();
+    }
+    // The server has stopped by now, so nobody logs any more; a later line finds no target
+    // instead of a window that is gone.
+    SetLogTarget(nullptr);
+}
+
+void MainWindow::InitMainWindow()
+{
+    setWindowIcon(ParvaneIcon());
+    SetLogTarget(this);
+    ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
+    ControlOf<QPushButton>(kRegistersButton)->setChecked(true);
+    auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
+    scrollBar->setRange(0, kHighestScrollPosition);
+    scrollBar->setSingleStep(1);
+    scrollBar->setPageStep(kGridPageStep / kGridLineStep);
+    if (ConsoleFont != nullptr) {
+        Control(kRequestDumpBox)->setFont(*ConsoleFont);
+        Control(kResponseDumpBox)->setFont(*ConsoleFont);
+    }
+
+    int errorNumber = 0;
+    refreshThreadStarted = startRefreshThread(&refreshThread, this, &errorNumber);
+    if (!refreshThreadStarted) {
+        LogSystemError("Unable to create console refresh thread", errorNumber);
+    } else {
+        StartServer();
+    }
+    Control(kStartStopButton)->setFocus();
+}
+
+void MainWindow::TakeMessage(const char* message)
+{
+    RunOnWindowThread([this, message] { AppendLogLine(this, message); });
+}
+
+void MainWindow::AddLine(const char* line)
+{
+    const QString text = QString::fromLocal8Bit(line);
+    const qsizetype tab = text.indexOf(QLatin1Char('\t'));
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, tab < 0 ? text : text.left(tab));
+    if (tab >= 0) {
+        item->setText(1, text.mid(tab + 1));
+    }
+    ControlOf<QTreeWidget>(kEventLogList)->addTopLevelItem(item);
+}
+
+int MainWindow::LineCount()
+{
+    return ControlOf<QTreeWidget>(kEventLogList)->topLevelItemCount();
+}
+
+void MainWindow::DeleteFirstLine()
+{
+    delete ControlOf<QTreeWidget>(kEventLogList)->takeTopLevelItem(0);
+}
+
+ViewState MainWindow::ReadViewState()
+{
+    ViewState state{-1, true};
+    RunOnWindowThread([this, &state] { state = ViewState{ViewedSlot(), RegistersShown()}; });
+    return state;
+}
+
+void MainWindow::ShowRefresh(const RefreshTexts& texts)
+{
+    RunOnWindowThread([this, &texts] {
+        for (int i = 0; i < kSlotCount; ++i) {
+            SetLabelText(ControlOf<QLabel>(kFirstSocketLabel + i), texts.socketText[i]);
+            SetLabelText(ControlOf<QLabel>(kFirstPeerLabel + i), texts.peerText[i]);
+        }
+        if (texts.monitorShown) {
+            for (int k = 0; k < kStatisticsCount; ++k) {
+                SetLabelText(ControlOf<QLabel>(kStatisticsControls[k]), texts.statistics[k]);
+            }
+            SetDumpText(ControlOf<QLineEdit>(kRequestDumpBox), texts.requestDump);
+            SetDumpText(ControlOf<QLineEdit>(kResponseDumpBox), texts.responseDump);
+        }
+        for (int row = 0; row < kGridRows; ++row) {
+            SetLabelText(ControlOf<QLabel>(kFirstRowLabel + row), texts.rowLabel[row]);
+        }
+        for (int i = 0; i < kGridCells; ++i) {
+            SetLabelText(ControlOf<QLabel>(kFirstGridCell + i), texts.cell[i]);
+        }
+        if (texts.caption == CaptionChange::ShowRunning) {
+            ControlOf<QPushButton>(kStartStopButton)->setText(QStringLiteral("&Stop Server"));
+        } else if (texts.caption == CaptionChange::ShowStopped) {
+            ControlOf<QPushButton>(kStartStopButton)->setText(QStringLiteral("&Start Server"));
+        }
+    });
+}
+
+void MainWindow::NoteRefreshThreadEnded()
+{
+    refreshThreadEnded.store(true);
+}
+
+void MainWindow::CloseConsole()
+{
+    RunOnWindowThread([this] {
+        // A close that came as a stop signal may find a dialog open: it ends as if cancelled,
+        // so that its modal loop returns and the window can end.
+        for (QDialog* dialog : findChildren<QDialog*>()) {
+            if (dialog->isVisible()) {
+                dialog->reject();
+            }
+        }
+        done(0);
+    });
+}
+
+bool MainWindow::RegistersShown() const
+{
+    return ControlOf<QPushButton>(kRegistersButton)->isChecked();
+}
+
+int MainWindow::ViewedSlot() const
+{
+    for (int k = 0; k < kSlotCount; ++k) {
+        if (ControlOf<QPushButton>(kFirstViewButton + k)->isChecked()) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+void MainWindow::SetViewPosition(int32_t value)
+{
+    const int position = ScrollPositionForValue(value);
+    auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
+    {
+        const QSignalBlocker blocker(scrollBar);
+        scrollBar->setSliderPosition(position);
+    }
+    if (RegistersShown()) {
+        RegisterViewStart.store(position * kGridLineStep, std::memory_order_relaxed);
+    } else {
+        CoilViewStart.store(position * kGridLineStep, std::memory_order_relaxed);
+    }
+}
+
+void MainWindow::ScrollDataGrid(int request, int thumbPosition)
+{
+    const int32_t base = RegistersShown() ? RegisterViewStart.load(std::memory_order_relaxed)
+                                          : CoilViewStart.load(std::memory_order_relaxed);
+    int32_t value = 0;
+    if (ScrollRequestValue(request, base, thumbPosition, &value)) {
+        SetViewPosition(value);
+    }
+}
+
+void MainWindow::OnCommand(int controlId)
+{
+    switch (controlId) {
+    case kStartStopButton:
+        if (IsServerRunning()) {
+            StopServer();
+        } else {
+            StartServer();
+        }
+        break;
+    case kEditValuesButton:
+    case kConfigureAreasButton:
+    case kIoBuffersButton:
+    case kAboutButton:
+        OpenDialog(controlId);
+        break;
+    case kRegistersButton:
+    case kCoilsButton:
+        SwitchTable(controlId);
+        break;
+    case kGoToButton:
+        GoTo();
+        break;
+    default:
+        // Among the others, command 2 (Escape): the main window does not close on it.
+        break;
+    }
+}
+
+void MainWindow::OpenDialog(int controlId)
+{
+    switch (controlId) {
+    case kEditValuesButton: {
+        EditValuesDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kConfigureAreasButton: {
+        ConfigureAreasDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kIoBuffersButton: {
+        IoBuffersDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kAboutButton: {
+        AboutDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void MainWindow::SwitchTable(int controlId)
+{
+    if (!ControlOf<QPushButton>(controlId)->isChecked()) {
+        return;
+    }
+    SetViewPosition(controlId == kRegistersButton ? RegisterViewStart.load(std::memory_order_relaxed)
+                                                  : CoilViewStart.load(std::memory_order_relaxed));
+}
+
+void MainWindow::GoTo()
+{
+    const QByteArray typed = ControlOf<QLineEdit>(kGoToBox)->text().toLatin1();
+    SetViewPosition(GoToValue(ReadUnsignedNumber(typed.constData())));
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    SignalExitEvent();
+    if (!refreshThreadStarted) {
+        CloseWithoutRefreshThread();
+    }
+}
+
+void MainWindow::CloseWithoutRefreshThread()
+{
+    // Nobody else would end the window. Stop the server and end once it has stopped, polling so
+    // that the window thread keeps taking the stop's log lines.
+    if (stopPoll.isActive()) {
+        return;
+    }
+    StopServer();
+    stopPoll.start();
+}
+
+void MainWindow::RunOnWindowThread(const std::function<void()>& call)
+{
+    if (QThread::currentThread() == thread()) {
+        call();
+    } else {
+        QMetaObject::invokeMethod(this, [&call] { call(); }, Qt::BlockingQueuedConnection);
+    }
+}

@@ -1,0 +1,53 @@
+#include "console/template_dialog.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+
+TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* owner)
+    : QDialog(owner), dialogTemplate(dialogTemplate)
+{
+    BuildDialog(this, dialogTemplate, [this](int controlId) { OnCommand(controlId); });
+}
+
+void TemplateDialog::reject()
+{
+    OnCommand(2);
+}
+
+void TemplateDialog::showEvent(QShowEvent* event)
+{
+    if (!placed) {
+        placed = true;
+        QWidget* owner = parentWidget();
+        if (dialogTemplate.placement == DialogPlacement::RelativeToOwner && owner != nullptr) {
+            const QRect offset = DialogUnitsToPixels(BaseUnitsOf(font()), dialogTemplate.x, dialogTemplate.y, 0, 0);
+            move(owner->mapToGlobal(offset.topLeft()));
+        } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QDialog::showEvent(event);
+}
+
+QString ControlText(const QWidget* control)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(control)) {
+        return label->text();
+    }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) {
+        return edit->text();
+    }
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(control)) {
+        return text->toPlainText();
+    }
+    if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
+        return button->text();
+    }
+    return QString();
+}

@@ -1,0 +1,59 @@
+#include "console/view_position.h"
+
+#include <cstdio>
+
+#include "tables/address_window.h"
+
+std::atomic<int32_t> RegisterViewStart{0};
+std::atomic<int32_t> CoilViewStart{0};
+
+int ScrollPositionForValue(int32_t value)
+{
+    int32_t position = value / kGridLineStep;
+    if (position < 0) {
+        position = 0;
+    }
+    if (position > kHighestScrollPosition) {
+        position = kHighestScrollPosition;
+    }
+    return position;
+}
+
+bool ScrollRequestValue(int request, int32_t base, int thumbPosition, int32_t* value)
+{
+    switch (request) {
+    case kScrollLineUp:
+        *value = base - kGridLineStep;
+        return true;
+    case kScrollLineDown:
+        *value = base + kGridLineStep;
+        return true;
+    case kScrollPageUp:
+        *value = base - kGridPageStep;
+        return true;
+    case kScrollPageDown:
+        *value = base + kGridPageStep;
+        return true;
+    case kScrollThumbTrack:
+        *value = thumbPosition * kGridLineStep;
+        return true;
+    default:
+        return false;
+    }
+}
+
+int32_t GoToValue(uint32_t typed)
+{
+    return typed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(typed);
+}
+
+void FormatGridCell(uint32_t address, uint16_t windowFirst, uint16_t windowLast, uint32_t value, char* text)
+{
+    if (address >= kTableSize) {
+        text[0] = '\0';
+    } else if (address < windowFirst || address > windowLast) {
+        std::snprintf(text, kGridCellTextSize, "----");
+    } else {
+        std::snprintf(text, kGridCellTextSize, "%u", value);
+    }
+}

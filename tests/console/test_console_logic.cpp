@@ -1,0 +1,571 @@
+// The console's pure logic: connection statistics, hex dumps, the Edit Values and Configure
+// readings, the grid's view position and the command line.
+#include <QtTest>
+
+#include <cstring>
+#include <thread>
+
+#include "console/command_line.h"
+#include "console/connection_statistics.h"
+#include "console/data_area_settings.h"
+#include "console/dialog_number.h"
+#include "console/edit_value_text.h"
+#include "console/exit_event.h"
+#include "console/hex_dump.h"
+#include "console/refresh_texts.h"
+#include "console/view_position.h"
+
+class ConsoleLogicTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void statistics_data();
+    void statistics();
+    void statisticsSurviveTickWrap();
+    void byteCountersPast32Bits();
+    void hexDump_data();
+    void hexDump();
+    void hexDumpOfLargestAdu();
+    void editValue_data();
+    void editValue();
+    void editValueEmptyBoxIsSkipped();
+    void dialogNumber_data();
+    void dialogNumber();
+    void dataAreaChecks_data();
+    void dataAreaChecks();
+    void scrollPosition_data();
+    void scrollPosition();
+    void scrollRequests_data();
+    void scrollRequests();
+    void goToPastSignedRangeGoesToLastRow_data();
+    void goToPastSignedRangeGoesToLastRow();
+    void gridCell_data();
+    void gridCell();
+    void commandLine_data();
+    void commandLine();
+    void monitorRowsShowBusySlotsOnly();
+    void monitorEmptiesStatisticsOfAFreeViewedSlot();
+    void monitorOfASlotWithoutTransactions();
+    void gridTextsAtTheEndOfTheTable();
+    void captionChangesOnlyOnTransitions();
+    void exitEventWaitsThenStaysSignalled();
+};
+
+namespace {
+
+SlotSnapshot Snapshot(uint32_t connectTick, uint32_t lastActivityTick, uint32_t accepted, uint32_t rejected,
+                      uint64_t received, uint64_t transmitted)
+{
+    SlotSnapshot snapshot{};
+    snapshot.clientSocket = 7;
+    snapshot.connectTick = connectTick;
+    snapshot.lastActivityTick = lastActivityTick;
+    snapshot.acceptedRequests = accepted;
+    snapshot.rejectedRequests = rejected;
+    snapshot.bytesReceived = received;
+    snapshot.bytesTransmitted = transmitted;
+    return snapshot;
+}
+
+}  // namespace
+
+void ConsoleLogicTest::statistics_data()
+{
+    QTest::addColumn<uint>("connectMs");
+    QTest::addColumn<uint>("idleMs");
+    QTest::addColumn<uint>("accepted");
+    QTest::addColumn<uint>("rejected");
+    QTest::addColumn<quint64>("received");
+    QTest::addColumn<uint>("requestsPerSecond");
+    QTest::addColumn<uint>("connectMinutes");
+    QTest::addColumn<uint>("idleSeconds");
+    QTest::addColumn<uint>("receivedPerSecond");
+
+    // 400 ms counts one second: the rates are divided by 1, never by 0.
+    QTest::newRow("400 ms is 0 minutes, rates over 1 s") << 400u << 400u << 3u << 0u << quint64(36) << 3u << 0u << 0u << 36u;
+    QTest::newRow("1,499 ms rounds to 1 s") << 1499u << 0u << 4u << 0u << quint64(48) << 4u << 0u << 0u << 48u;
+    QTest::newRow("1,500 ms rounds up to 2 s") << 1500u << 0u << 4u << 0u << quint64(48) << 2u << 0u << 0u << 24u;
+    QTest::newRow("59,499 ms is 0 minutes") << 59499u << 0u << 0u << 0u << quint64(0) << 0u << 0u << 0u << 0u;
+    QTest::newRow("59,500 ms is 1 minute") << 59500u << 0u << 0u << 0u << quint64(0) << 0u << 1u << 0u << 0u;
+    // 10 requests, 3 rejected, over 4,600 ms (5 s): 2 per second.
+    QTest::newRow("10 requests over 4,600 ms") << 4600u << 100u << 7u << 3u << quint64(120) << 2u << 0u << 0u << 24u;
+    QTest::newRow("idle 499 ms shows 0") << 10000u << 499u << 1u << 0u << quint64(12) << 0u << 0u << 0u << 1u;
+    QTest::newRow("idle 500 ms shows 1") << 10000u << 500u << 1u << 0u << quint64(12) << 0u << 0u << 1u << 1u;
+    QTest::newRow("idle 1,499 ms shows 1") << 10000u << 1499u << 1u << 0u << quint64(12) << 0u << 0u << 1u << 1u;
+    QTest::newRow("idle 1,500 ms shows 2") << 10000u << 1500u << 1u << 0u << quint64(12) << 0u << 0u << 2u << 1u;
+    QTest::newRow("request sum wraps at 2^32")
+        << 1000u << 0u << 0xFFFFFFFFu << 2u << quint64(0) << 1u << 0u << 0u << 0u;
+    QTest::newRow("largest connect time, 2^32 - 1 ms")
+        << 0xFFFFFFFFu << 0u << 0u << 0u << quint64(0) << 0u << 71582u << 0u << 0u;
+}
+
+void ConsoleLogicTest::statistics()
+{
+    QFETCH(uint, connectMs);
+    QFETCH(uint, idleMs);
+    QFETCH(uint, accepted);
+    QFETCH(uint, rejected);
+    QFETCH(quint64, received);
+    const uint32_t now = 5000000;
+    const SlotSnapshot snapshot = Snapshot(now - connectMs, now - idleMs, accepted, rejected, received, received / 2);
+
+    const ConnectionStatistics statistics = ComputeConnectionStatistics(snapshot, now);
+
+    QCOMPARE(statistics.acceptedRequests, accepted);
+    QCOMPARE(statistics.rejectedRequests, rejected);
+    QTEST(statistics.requestsPerSecond, "requestsPerSecond");
+    QTEST(statistics.connectMinutes, "connectMinutes");
+    QTEST(statistics.idleSeconds, "idleSeconds");
+    QTEST(statistics.bytesReceivedPerSecond, "receivedPerSecond");
+}
+
+void ConsoleLogicTest::statisticsSurviveTickWrap()
+{
+    // Connected 3 s before the tick counter wrapped, now 1.6 s after it.
+    const SlotSnapshot snapshot = Snapshot(0xFFFFFFFFu - 2999, 0xFFFFFFFFu - 499, 9, 0, 90, 90);
+    const ConnectionStatistics statistics = ComputeConnectionStatistics(snapshot, 1600);
+    QCOMPARE(statistics.requestsPerSecond, 9u / 5u);
+    QCOMPARE(statistics.idleSeconds, 2u);
+    QCOMPARE(statistics.bytesReceivedPerSecond, 18u);
+}
+
+void ConsoleLogicTest::byteCountersPast32Bits()
+{
+    // 2^32 + 1,000 bytes received over 10 s: the counter shows its low 32 bits, the rate uses all 64.
+    const uint64_t received = (uint64_t{1} << 32) + 1000;
+    const uint64_t transmitted = (uint64_t{3} << 32) + 7;
+    const SlotSnapshot snapshot = Snapshot(0, 0, 1, 0, received, transmitted);
+    const ConnectionStatistics statistics = ComputeConnectionStatistics(snapshot, 10000);
+    QCOMPARE(statistics.bytesReceived, 1000u);
+    QCOMPARE(statistics.bytesTransmitted, 7u);
+    QCOMPARE(statistics.bytesReceivedPerSecond, static_cast<uint32_t>(received / 10));
+    QCOMPARE(statistics.bytesTransmittedPerSecond, static_cast<uint32_t>(transmitted / 10));
+}
+
+void ConsoleLogicTest::hexDump_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("dump");
+    QTest::newRow("empty") << QByteArray() << QString();
+    QTest::newRow("one byte, trailing blank") << QByteArray::fromHex("0a") << QStringLiteral("0A ");
+    QTest::newRow("upper-case digits") << QByteArray::fromHex("abcdef") << QStringLiteral("AB CD EF ");
+    // Read 10 registers from 0, unit 1, transaction 1.
+    QTest::newRow("read holding registers request")
+        << QByteArray::fromHex("00010000000601030000000A") << QStringLiteral("00 01 00 00 00 06 01 03 00 00 00 0A ");
+}
+
+void ConsoleLogicTest::hexDump()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, dump);
+    char text[kHexDumpBufferSize];
+    std::memset(text, 'x', sizeof text);
+    FormatHexDump(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<uint16_t>(bytes.size()), text);
+    QCOMPARE(QString::fromLatin1(text), dump);
+}
+
+void ConsoleLogicTest::hexDumpOfLargestAdu()
+{
+    uint8_t adu[kAduCapacity];
+    for (int i = 0; i < kAduCapacity; ++i) {
+        adu[i] = static_cast<uint8_t>(0xFF - i);
+    }
+    // A guard byte past the 781 characters the dump may use.
+    char text[kHexDumpBufferSize];
+    std::memset(text, 'x', sizeof text);
+    FormatHexDump(adu, kAduCapacity, text);
+    QCOMPARE(std::strlen(text), size_t{3 * kAduCapacity});
+    QCOMPARE(text[3 * kAduCapacity + 1], 'x');
+    QCOMPARE(QByteArray(text, 6), QByteArray("FF FE "));
+    QCOMPARE(QByteArray(text + 3 * (kAduCapacity - 1), 3), QByteArray("FC "));
+}
+
+void ConsoleLogicTest::editValue_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("value");
+    QTest::addColumn<uint>("registerValue");
+    QTest::addColumn<uint>("coilValue");
+    QTest::newRow("0 writes 0") << QByteArray("0") << 0 << 0u << 0u;
+    QTest::newRow("blanks only are not empty and write 0") << QByteArray("   ") << 0 << 0u << 0u;
+    QTest::newRow("65535 stays") << QByteArray("65535") << 65535 << 65535u << 1u;
+    QTest::newRow("65536 wraps to 0") << QByteArray("65536") << 65536 << 0u << 1u;
+    QTest::newRow("70000 stores 4464") << QByteArray("70000") << 70000 << 4464u << 1u;
+    QTest::newRow("eight digits count as their first seven") << QByteArray("12345678") << 1234567 << 54919u << 1u;
+    QTest::newRow("coil 5 stores 1") << QByteArray("5") << 5 << 5u << 1u;
+    QTest::newRow("coil 1 stores 1") << QByteArray("1") << 1 << 1u << 1u;
+    QTest::newRow("leading blanks skipped") << QByteArray("  42") << 42 << 42u << 1u;
+    QTest::newRow("digits up to the first other character") << QByteArray("12ab34") << 12 << 12u << 1u;
+    QTest::newRow("letters first give 0") << QByteArray("abc") << 0 << 0u << 0u;
+    QTest::newRow("minus one is the low 16 bits of -1") << QByteArray("-1") << -1 << 65535u << 1u;
+    QTest::newRow("plus sign") << QByteArray("+9") << 9 << 9u << 1u;
+    QTest::newRow("sign alone gives 0") << QByteArray("-") << 0 << 0u << 0u;
+    QTest::newRow("digits after the 7th character are cut") << QByteArray("      12") << 1 << 1u << 1u;
+    QTest::newRow("largest seven digits") << QByteArray("9999999") << 9999999 << (9999999u & 0xFFFFu) << 1u;
+}
+
+void ConsoleLogicTest::editValue()
+{
+    QFETCH(QByteArray, text);
+    int32_t value = 12345;
+    QVERIFY(ParseEditValue(text.constData(), &value));
+    QTEST(static_cast<int>(value), "value");
+    QTEST(static_cast<uint>(RegisterValueFromEdit(value)), "registerValue");
+    QTEST(static_cast<uint>(CoilValueFromEdit(value)), "coilValue");
+}
+
+void ConsoleLogicTest::editValueEmptyBoxIsSkipped()
+{
+    int32_t value = 12345;
+    QVERIFY(!ParseEditValue("", &value));
+    QCOMPARE(value, 12345);
+}
+
+void ConsoleLogicTest::dialogNumber_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<uint>("number");
+    QTest::newRow("empty") << QByteArray("") << 0u;
+    QTest::newRow("plain") << QByteArray("1234") << 1234u;
+    QTest::newRow("blanks around") << QByteArray("  77 ") << 77u;
+    QTest::newRow("letters") << QByteArray("abc") << 0u;
+    QTest::newRow("digits then letters") << QByteArray("12x") << 0u;
+    QTest::newRow("sign") << QByteArray("-5") << 0u;
+    QTest::newRow("largest 32-bit") << QByteArray("4294967295") << 4294967295u;
+    QTest::newRow("one past 32 bits") << QByteArray("4294967296") << 0u;
+    QTest::newRow("many digits") << QByteArray("99999999999999999999") << 0u;
+    QTest::newRow("leading zeros") << QByteArray("000065535") << 65535u;
+}
+
+void ConsoleLogicTest::dialogNumber()
+{
+    QFETCH(QByteArray, text);
+    QTEST(ReadUnsignedNumber(text.constData()), "number");
+}
+
+void ConsoleLogicTest::dataAreaChecks_data()
+{
+    QTest::addColumn<uint>("registerStart");
+    QTest::addColumn<uint>("registerSize");
+    QTest::addColumn<uint>("coilStart");
+    QTest::addColumn<uint>("coilSize");
+    QTest::addColumn<int>("failedField");
+    QTest::addColumn<QString>("message");
+    const int none = static_cast<int>(DataAreaField::None);
+    const int registerSize = static_cast<int>(DataAreaField::RegisterSize);
+    const int coilSize = static_cast<int>(DataAreaField::CoilSize);
+    const QString zero = QStringLiteral("Size must be greater than zero.");
+    const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
+    QTest::newRow("whole tables") << 0u << 65536u << 0u << 65536u << none << QString();
+    QTest::newRow("last register alone") << 65535u << 1u << 0u << 1u << none << QString();
+    QTest::newRow("last register and one past") << 65535u << 2u << 0u << 1u << registerSize << exceed;
+    QTest::newRow("register start past the table") << 70000u << 1u << 0u << 1u << registerSize << exceed;
+    QTest::newRow("register sum would wrap 32 bits") << 10u << 4294967290u << 0u << 1u << registerSize << exceed;
+    QTest::newRow("register size zero") << 0u << 0u << 0u << 1u << registerSize << zero;
+    QTest::newRow("register size zero before a bad start") << 70000u << 0u << 0u << 0u << registerSize << zero;
+    QTest::newRow("registers checked before coils") << 1u << 65536u << 0u << 0u << registerSize << exceed;
+    QTest::newRow("coil size zero") << 100u << 100u << 5u << 0u << coilSize << zero;
+    QTest::newRow("coil range too large") << 100u << 100u << 65000u << 537u << coilSize << exceed;
+    QTest::newRow("coil range exactly fits") << 100u << 100u << 65000u << 536u << none << QString();
+}
+
+void ConsoleLogicTest::dataAreaChecks()
+{
+    QFETCH(uint, registerStart);
+    QFETCH(uint, registerSize);
+    QFETCH(uint, coilStart);
+    QFETCH(uint, coilSize);
+    QFETCH(QString, message);
+    DataAreaSettings settings{};
+    settings.registerStart = registerStart;
+    settings.registerSize = registerSize;
+    settings.coilStart = coilStart;
+    settings.coilSize = coilSize;
+    const DataAreaCheck check = CheckDataAreaSettings(settings);
+    QTEST(static_cast<int>(check.failedField), "failedField");
+    if (check.failedField != DataAreaField::None) {
+        QCOMPARE(QString::fromLatin1(check.message), message);
+    }
+}
+
+void ConsoleLogicTest::scrollPosition_data()
+{
+    QTest::addColumn<int>("value");
+    QTest::addColumn<int>("position");
+    QTest::newRow("0") << 0 << 0;
+    QTest::newRow("1234 rounds down to a row") << 1234 << 123;
+    QTest::newRow("9 rounds down to 0") << 9 << 0;
+    QTest::newRow("-9 truncates toward zero") << -9 << 0;
+    QTest::newRow("-10 clamps to 0") << -10 << 0;
+    QTest::newRow("65510 is the last position") << 65510 << 6551;
+    QTest::newRow("65519 still the last") << 65519 << 6551;
+    QTest::newRow("65520 clamps to the last") << 65520 << 6551;
+    QTest::newRow("65535 clamps to the last") << 65535 << 6551;
+    QTest::newRow("largest signed") << INT32_MAX << 6551;
+    QTest::newRow("smallest signed") << INT32_MIN << 0;
+}
+
+void ConsoleLogicTest::scrollPosition()
+{
+    QFETCH(int, value);
+    QTEST(ScrollPositionForValue(value), "position");
+}
+
+void ConsoleLogicTest::scrollRequests_data()
+{
+    QTest::addColumn<int>("request");
+    QTest::addColumn<int>("base");
+    QTest::addColumn<int>("thumb");
+    QTest::addColumn<bool>("acted");
+    QTest::addColumn<int>("landsOn");   // first address after SetViewPosition's clamping
+    QTest::newRow("line down") << int(kScrollLineDown) << 500 << 0 << true << 510;
+    QTest::newRow("line up") << int(kScrollLineUp) << 500 << 0 << true << 490;
+    QTest::newRow("line up at 0 stays") << int(kScrollLineUp) << 0 << 0 << true << 0;
+    QTest::newRow("line down at 65510 stays") << int(kScrollLineDown) << 65510 << 0 << true << 65510;
+    QTest::newRow("page down") << int(kScrollPageDown) << 500 << 0 << true << 530;
+    QTest::newRow("page up at 20 lands on 0") << int(kScrollPageUp) << 20 << 0 << true << 0;
+    QTest::newRow("page down from 65500 lands on 65510") << int(kScrollPageDown) << 65500 << 0 << true << 65510;
+    QTest::newRow("thumb tracking") << int(kScrollThumbTrack) << 0 << 4321 << true << 43210;
+    QTest::newRow("thumb released ignored") << int(kScrollThumbPosition) << 500 << 10 << false << 500;
+    QTest::newRow("top ignored") << int(kScrollTop) << 500 << 0 << false << 500;
+    QTest::newRow("bottom ignored") << int(kScrollBottom) << 500 << 0 << false << 500;
+    QTest::newRow("end of scroll ignored") << int(kScrollEnd) << 500 << 0 << false << 500;
+    QTest::newRow("unknown request ignored") << 99 << 500 << 0 << false << 500;
+}
+
+void ConsoleLogicTest::scrollRequests()
+{
+    QFETCH(int, request);
+    QFETCH(int, base);
+    QFETCH(int, thumb);
+    int32_t value = base;
+    QTEST(ScrollRequestValue(request, base, thumb, &value), "acted");
+    QTEST(ScrollPositionForValue(value) * 10, "landsOn");
+}
+
+void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow_data()
+{
+    QTest::addColumn<uint>("typed");
+    QTest::addColumn<int>("firstAddress");
+    QTest::newRow("empty box reads 0") << 0u << 0;
+    QTest::newRow("1234") << 1234u << 1230;
+    QTest::newRow("65535") << 65535u << 65510;
+    QTest::newRow("2,147,483,647") << 2147483647u << 65510;
+    QTest::newRow("2,147,483,648") << 2147483648u << 65510;
+    QTest::newRow("4,294,967,295") << 4294967295u << 65510;
+}
+
+void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow()
+{
+    QFETCH(uint, typed);
+    QTEST(ScrollPositionForValue(GoToValue(typed)) * 10, "firstAddress");
+}
+
+void ConsoleLogicTest::gridCell_data()
+{
+    QTest::addColumn<uint>("address");
+    QTest::addColumn<uint>("first");
+    QTest::addColumn<uint>("last");
+    QTest::addColumn<uint>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("inside") << 100u << 100u << 199u << 7u << QStringLiteral("7");
+    QTest::newRow("below the window") << 99u << 100u << 199u << 7u << QStringLiteral("----");
+    QTest::newRow("above the window") << 200u << 100u << 199u << 7u << QStringLiteral("----");
+    QTest::newRow("0xFFFF is unsigned") << 5u << 0u << 65535u << 65535u << QStringLiteral("65535");
+    QTest::newRow("last address") << 65535u << 0u << 65535u << 1u << QStringLiteral("1");
+    QTest::newRow("past the table is blank") << 65536u << 0u << 65535u << 0u << QString();
+    QTest::newRow("past the table even outside the window") << 65539u << 100u << 199u << 0u << QString();
+}
+
+void ConsoleLogicTest::gridCell()
+{
+    QFETCH(uint, address);
+    QFETCH(uint, first);
+    QFETCH(uint, last);
+    QFETCH(uint, value);
+    char text[kGridCellTextSize];
+    FormatGridCell(address, static_cast<uint16_t>(first), static_cast<uint16_t>(last), value, text);
+    QTEST(QString::fromLatin1(text), "text");
+}
+
+void ConsoleLogicTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("bindAddress");
+    QTest::addColumn<int>("port");
+    const int run = static_cast<int>(CommandLineAction::Run);
+    const int fail = static_cast<int>(CommandLineAction::Fail);
+    QTest::newRow("defaults") << QStringList{} << run << QStringLiteral("0.0.0.0") << 502;
+    QTest::newRow("port and bind") << QStringList{"--port", "1502", "--bind", "127.0.0.1"} << run
+                                   << QStringLiteral("127.0.0.1") << 1502;
+    QTest::newRow("inline values") << QStringList{"--port=65535", "--bind=10.0.0.1"} << run
+                                   << QStringLiteral("10.0.0.1") << 65535;
+    QTest::newRow("help") << QStringList{"--help"} << int(CommandLineAction::ShowHelp) << QString() << 0;
+    QTest::newRow("version") << QStringList{"--version"} << int(CommandLineAction::ShowVersion) << QString() << 0;
+    QTest::newRow("port 0") << QStringList{"--port", "0"} << fail << QString() << 0;
+    QTest::newRow("port 65536") << QStringList{"--port", "65536"} << fail << QString() << 0;
+    QTest::newRow("port not a number") << QStringList{"--port", "12a"} << fail << QString() << 0;
+    QTest::newRow("port missing value") << QStringList{"--port"} << fail << QString() << 0;
+    QTest::newRow("bind with five parts") << QStringList{"--bind", "1.2.3.4.5"} << fail << QString() << 0;
+    QTest::newRow("bind part past 255") << QStringList{"--bind", "1.2.3.256"} << fail << QString() << 0;
+    QTest::newRow("bind host name") << QStringList{"--bind", "localhost"} << fail << QString() << 0;
+    QTest::newRow("bind trailing dot") << QStringList{"--bind", "1.2.3."} << fail << QString() << 0;
+    QTest::newRow("unknown option") << QStringList{"--verbose"} << fail << QString() << 0;
+    QTest::newRow("stray argument") << QStringList{"502"} << fail << QString() << 0;
+}
+
+void ConsoleLogicTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    std::vector<QByteArray> storage{QByteArray("parvane")};
+    for (const QString& argument : arguments) {
+        storage.push_back(argument.toUtf8());
+    }
+    std::vector<const char*> argv;
+    for (const QByteArray& argument : storage) {
+        argv.push_back(argument.constData());
+    }
+    ConsoleOptions options;
+    std::string error;
+    const CommandLineAction result = ParseCommandLine(static_cast<int>(argv.size()), argv.data(), &options, &error);
+    QCOMPARE(static_cast<int>(result), action);
+    if (result == CommandLineAction::Run) {
+        QTEST(QString::fromStdString(options.bindAddress), "bindAddress");
+        QTEST(static_cast<int>(options.port), "port");
+    }
+    if (result == CommandLineAction::Fail) {
+        QVERIFY(!error.empty());
+    }
+}
+
+namespace {
+
+SlotSnapshot FreeSlot()
+{
+    SlotSnapshot snapshot{};
+    snapshot.clientSocket = kNoSocket;
+    // A free slot still holds what its last connection left there.
+    std::strcpy(snapshot.peerText, "10.1.1.1:7");
+    snapshot.acceptedRequests = 99;
+    snapshot.lastRequestLength = 3;
+    return snapshot;
+}
+
+QString Text(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+}  // namespace
+
+void ConsoleLogicTest::monitorRowsShowBusySlotsOnly()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    snapshots[2] = Snapshot(1000, 1000, 0, 0, 0, 0);
+    snapshots[2].clientSocket = 2147483000;
+    std::strcpy(snapshots[2].peerText, "255.255.255.255:65535");
+    RefreshTexts texts{};
+    ComposeConnectionMonitor(snapshots, 0, 2000, &texts);
+    QCOMPARE(Text(texts.socketText[0]), QString());
+    QCOMPARE(Text(texts.peerText[0]), QString());
+    QCOMPARE(Text(texts.socketText[2]), QStringLiteral("2147483000"));
+    QCOMPARE(Text(texts.peerText[2]), QStringLiteral("255.255.255.255:65535"));
+    QCOMPARE(Text(texts.socketText[3]), QString());
+}
+
+void ConsoleLogicTest::monitorEmptiesStatisticsOfAFreeViewedSlot()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    RefreshTexts texts{};
+    std::memset(&texts, 'x', sizeof texts);
+    ComposeConnectionMonitor(snapshots, 1, 5000, &texts);
+    QVERIFY(texts.monitorShown);
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        QCOMPARE(Text(texts.statistics[k]), QString());
+    }
+    QCOMPARE(Text(texts.requestDump), QString());
+    QCOMPARE(Text(texts.responseDump), QString());
+
+    ComposeConnectionMonitor(snapshots, -1, 5000, &texts);
+    QVERIFY(!texts.monitorShown);
+}
+
+void ConsoleLogicTest::monitorOfASlotWithoutTransactions()
+{
+    SlotSnapshot snapshots[kSlotCount] = {FreeSlot(), FreeSlot(), FreeSlot(), FreeSlot()};
+    snapshots[3] = Snapshot(7000, 7000, 0, 0, 0, 0);
+    RefreshTexts texts{};
+    ComposeConnectionMonitor(snapshots, 3, 7400, &texts);
+    const QStringList expected{"0", "0", "0", "0", "0", "0", "0", "0", "0"};
+    QStringList shown;
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        shown << Text(texts.statistics[k]);
+    }
+    QCOMPARE(shown, expected);
+    QCOMPARE(Text(texts.requestDump), QString());
+    QCOMPARE(Text(texts.responseDump), QString());
+
+    // After one transaction the statistics land in their controls' order.
+    snapshots[3] = Snapshot(7000, 9000, 7, 3, 120, 250);
+    snapshots[3].lastRequestLength = 2;
+    snapshots[3].lastRequest[0] = 0xAB;
+    snapshots[3].lastRequest[1] = 0x01;
+    ComposeConnectionMonitor(snapshots, 3, 11600, &texts);   // 4.6 s: 5 s connected, 2.6 s idle
+    shown.clear();
+    for (int k = 0; k < kStatisticsCount; ++k) {
+        shown << Text(texts.statistics[k]);
+    }
+    // 2101, 2201, 2301, 2401, 1234, 1235, 1236, 1237, 1238
+    QCOMPARE(shown, (QStringList{"120", "250", "7", "3", "2", "0", "3", "24", "50"}));
+    QCOMPARE(Text(texts.requestDump), QStringLiteral("AB 01 "));
+}
+
+void ConsoleLogicTest::gridTextsAtTheEndOfTheTable()
+{
+    uint16_t values[26];
+    for (int i = 0; i < 26; ++i) {
+        values[i] = static_cast<uint16_t>(65000 + i);
+    }
+    RefreshTexts texts{};
+    ComposeDataGrid(65510, 0, 65533, values, 26, &texts);
+    QCOMPARE(Text(texts.rowLabel[0]), QStringLiteral("65510"));
+    QCOMPARE(Text(texts.rowLabel[2]), QStringLiteral("65530"));
+    QCOMPARE(Text(texts.cell[0]), QStringLiteral("65000"));
+    QCOMPARE(Text(texts.cell[23]), QStringLiteral("65023"));
+    QCOMPARE(Text(texts.cell[24]), QStringLiteral("----"));   // 65,534: past the window's end
+    QCOMPARE(Text(texts.cell[25]), QStringLiteral("----"));
+    for (int i = 26; i < 30; ++i) {
+        QCOMPARE(Text(texts.cell[i]), QString());   // 65,536 and on: past the table
+    }
+}
+
+void ConsoleLogicTest::captionChangesOnlyOnTransitions()
+{
+    bool showsRunning = false;
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
+    QCOMPARE(FollowServerState(true, &showsRunning), CaptionChange::ShowRunning);
+    QVERIFY(showsRunning);
+    QCOMPARE(FollowServerState(true, &showsRunning), CaptionChange::None);
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::ShowStopped);
+    QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
+    QVERIFY(!showsRunning);
+}
+
+void ConsoleLogicTest::exitEventWaitsThenStaysSignalled()
+{
+    QVERIFY(CreateExitEvent());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!WaitExitEvent(50));
+    QVERIFY(timer.elapsed() >= 45);
+    std::thread signaller([] { SignalExitEvent(); });
+    QVERIFY(WaitExitEvent(10000));
+    signaller.join();
+    QVERIFY(WaitExitEvent(0));   // manual reset: it stays signalled
+    DestroyExitEvent();
+}
+
+QTEST_GUILESS_MAIN(ConsoleLogicTest)
+#include "test_console_logic.moc"
