@@ -63,6 +63,9 @@ public:
             // Evicted (or worse): how long had it been idle, from its own side?
             int64_t stalledUs = NowMicroseconds() - lastAnswer;
             ++evictions;
+            if (shortestStallUs < 0 || stalledUs < shortestStallUs) {
+                shortestStallUs = stalledUs;
+            }
             if (inBurst && stalledUs < kPaceMs * 1000 / 2) {
                 ++wrongfulEvictions;
                 Fail("the steady client was evicted %.1f ms after its last answer, while burst clients had been "
@@ -88,6 +91,7 @@ public:
     std::atomic<long> evictions{0};
     std::atomic<long> wrongfulEvictions{0};
     std::atomic<long> connections{0};
+    std::atomic<int64_t> shortestStallUs{-1};   // before any of its evictions
 
 private:
     uint16_t port_;
@@ -255,16 +259,21 @@ int main(int argc, char** argv)
     STRESS_CHECK(threads == baseThreads, "threads %d, %d before the first client", threads, baseThreads);
     long stopMs = StopCliServer(&server);
 
+    char stallText[64] = "";
+    if (steady.evictions > 0) {
+        std::snprintf(stallText, sizeof stallText, ", each after a stall of at least %.1f ms",
+                      static_cast<double>(steady.shortestStallUs.load()) / 1000.0);
+    }
     char figure[1024];
     std::snprintf(figure, sizeof figure,
                   "%ld connect/request/close cycles and %d bursts (%ld clients) in %.1f s; %d connections accepted, "
                   "%d closed; evictions %d logged, %ld seen by clients (burst victims %ld, all the idlest: %s); "
-                  "steady client %ld answers, evicted %ld times (wrongly %ld); leaked descriptors %d, leaked "
+                  "steady client %ld answers, evicted %ld times%s (wrongly %ld); leaked descriptors %d, leaked "
                   "threads %d (rest %d/%d); stop %ld ms",
                   tally.cycles, bursts, tally.burstClients, elapsed / 1000.0, ledger.accepted, ledger.closed,
                   ledger.SilentCloses(), clientSeenEvictions, tally.burstEvictions,
                   tally.wrongVictims == 0 ? "yes" : "NO", steady.answered.load(), steady.evictions.load(),
-                  steady.wrongfulEvictions.load(), descriptors - baseDescriptors, threads - baseThreads,
+                  stallText, steady.wrongfulEvictions.load(), descriptors - baseDescriptors, threads - baseThreads,
                   baseDescriptors, baseThreads, stopMs);
     return FinishScenario(scenario, figure);
 }
