@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer, bounded libFuzzer runs,
-# and the Debian package with its install test.
+# UndefinedBehaviorSanitizer, the server's threads under ThreadSanitizer (with the reliability
+# scenarios that run the server in-process), bounded libFuzzer runs, and the Debian package with its
+# install test. The reliability scenarios run shorter under the sanitizers (PARVANE_STRESS_SCALE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -11,13 +12,13 @@ BUILD_DIR=build-werror scripts/build.sh -DPARVANE_WERROR=ON
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 BUILD_DIR=build-asan scripts/build.sh -DPARVANE_SANITIZE=address,undefined -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 PARVANE_STRESS_SCALE=0.25 \
   ctest --output-on-failure --no-tests=error -j "$(nproc)")
 
-echo "== ThreadSanitizer: server, log and platform tests"
+echo "== ThreadSanitizer: server, log and platform tests, in-process reliability scenarios"
 BUILD_DIR=build-tsan scripts/build.sh -DPARVANE_SANITIZE=thread -DPARVANE_BUILD_CONSOLE=OFF -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --output-on-failure --no-tests=error -L 'server|log|platform' -j "$(nproc)")
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" PARVANE_STRESS_SCALE=0.25 \
+  ctest --output-on-failure --no-tests=error -L 'server|log|platform|stress_in_process' -j "$(nproc)")
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== libFuzzer"
