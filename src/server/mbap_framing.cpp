@@ -34,14 +34,25 @@ int ReceiveExact(SocketHandle socket, ReceiveCursor* cursor, KickEvent* kick, bo
 {
     bool wait = waitFirst;
     while (cursor->wanted > 0) {
+        if (wait) {
+            // Announced before the test below, so that a kick racing with it either is seen there
+            // or sees this and shuts the receiving side down, which ends the receive.
+            kick->receiverMayBlock.store(true, std::memory_order_seq_cst);
+        }
         // Before every receive, not only before a wait: a client that keeps data flowing must not
         // be able to outlast an eviction or a stop.
         if (IsKickSignalled(kick)) {
+            kick->receiverMayBlock.store(false, std::memory_order_seq_cst);
             return 0;
         }
         int error = 0;
-        int received = wait ? ReceiveWaiting(socket, cursor->position, cursor->wanted, &error)
-                            : ReceiveNow(socket, cursor->position, cursor->wanted, &error);
+        int received = 0;
+        if (wait) {
+            received = ReceiveWaiting(socket, cursor->position, cursor->wanted, &error);
+            kick->receiverMayBlock.store(false, std::memory_order_seq_cst);
+        } else {
+            received = ReceiveNow(socket, cursor->position, cursor->wanted, &error);
+        }
         if (received < 0) {
             if (error == kWsaEwouldblock && !wait) {
                 wait = true;

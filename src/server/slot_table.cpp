@@ -67,6 +67,12 @@ void KickSlot(ConnectionSlot* slot)
     // The flag first: a client thread that tested it just before is then woken by the shut-down
     // receiving side, which lasts, and finds the flag set when its receive returns 0.
     SetKickEvent(&slot->kickEvent);
+    // Only a thread that may be blocked in a receive needs the shutdown; one busy elsewhere sees the
+    // flag at its next receive. Sparing it keeps a send blocked on a client that does not read
+    // bounded by its time-out alone, as without the shutdown.
+    if (!slot->kickEvent.receiverMayBlock.load(std::memory_order_seq_cst)) {
+        return;
+    }
     // Under the lock, because ReleaseSlot clears clientSocket under it before closing the socket:
     // a descriptor read here is still open and cannot have been reused. Shutting down neither
     // blocks nor logs, so holding the lock for it is safe.

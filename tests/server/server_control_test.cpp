@@ -291,20 +291,11 @@ TEST_F(ServerControlTest, ClientThatNeverReadsDelaysAStopOnlyBySendBound)
     StopServer();
     ASSERT_TRUE(WaitServerStoppedFor(kSendTimeoutMilliseconds + 1000));
     EXPECT_LE(MillisecondsSince(stopAt), kSendTimeoutMilliseconds + 1000);
-    // Ended by the send's time-out (nothing sent in time, or only part of the response), the stop
-    // having waited on the blocked send. Or the kick's shutdown of the receiving side woke the send,
-    // the kernel had room for the response after all, and the connection ended at its next receive
-    // without a word: the stop then ends sooner, which the bound allows.
+    // Ended by the send's time-out (nothing sent in time, or only part of the response).
     bool timedOut = log.Count("ERROR: send() : WSAETIMEDOUT: Connection timed out") == 1;
     bool partial = log.Count("ERROR: Failed to send complete response to client.") == 1;
-    if (timedOut || partial) {
-        EXPECT_GE(MillisecondsSince(stopAt), 1000);   // the stop really did wait on the blocked send
-    } else {
-        for (const std::string& message : log.Messages()) {
-            EXPECT_EQ(message.find("ERROR"), std::string::npos) << message;
-            EXPECT_EQ(message.find("disconnected"), std::string::npos) << message;
-        }
-    }
+    EXPECT_TRUE(timedOut || partial);
+    EXPECT_GE(MillisecondsSince(stopAt), 1000);   // the stop really did wait on the blocked send
     EXPECT_EQ(log.Count(Closed(socket)), 1);
     EXPECT_FALSE(HasAbnormalEnd());
 }
