@@ -31,6 +31,8 @@
 #include <string>
 #include <thread>
 
+#include "server_options.h"
+
 namespace {
 
 constexpr size_t kMbapHeaderLength = 7;    // transaction, protocol, length (2 bytes each), unit
@@ -215,22 +217,6 @@ int OpenListener(const char* bindAddress, uint16_t port) {
   std::printf("listening on %s:%u\n", bindAddress, ntohs(address.sin_port));
   std::fflush(stdout);
   return fd;
-}
-
-bool ParseOptions(int argc, char** argv, const char*& bindAddress, long& port, long& seconds) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    char* end = nullptr;
-    if (std::strcmp(argv[i], "--bind") == 0) {
-      bindAddress = argv[i + 1];
-      continue;
-    }
-    const long value = std::strtol(argv[i + 1], &end, 10);
-    if (end == argv[i + 1] || *end != '\0') return false;
-    if (std::strcmp(argv[i], "--port") == 0 && value >= 0 && value <= 65535) port = value;
-    else if (std::strcmp(argv[i], "--seconds") == 0 && value >= 1 && value <= 86400) seconds = value;
-    else return false;
-  }
-  return argc % 2 == 1;
 }
 
 }  // namespace

@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "server_options.h"
+
 namespace {
 
 constexpr int kMaxConnections = 8;
@@ -43,22 +45,6 @@ void InstallStopHandlers(unsigned lifetimeSeconds) {
   sigaction(SIGALRM, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
   alarm(lifetimeSeconds);
-}
-
-bool ParseOptions(int argc, char** argv, const char*& bindAddress, long& port, long& seconds) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    char* end = nullptr;
-    if (std::strcmp(argv[i], "--bind") == 0) {
-      bindAddress = argv[i + 1];
-      continue;
-    }
-    const long value = std::strtol(argv[i + 1], &end, 10);
-    if (end == argv[i + 1] || *end != '\0') return false;
-    if (std::strcmp(argv[i], "--port") == 0 && value >= 0 && value <= 65535) port = value;
-    else if (std::strcmp(argv[i], "--seconds") == 0 && value >= 1 && value <= 86400) seconds = value;
-    else return false;
-  }
-  return argc % 2 == 1;
 }
 
 int BoundPort(int fd) {
