@@ -242,14 +242,17 @@ public:
             // also to the well-behaved and slow clients: the log cannot tell such connections apart.
             auto accepted = ledger.acceptedPorts.find(expected.port);
             if (accepted != ledger.acceptedPorts.end() && accepted->second > 1) {
+                ++portsReused_;
                 continue;
             }
+            ++endingsCompared_;
             auto found = ledger.endingByPort.find(expected.port);
             std::string actual = found == ledger.endingByPort.end() ? "(none)" : found->second;
             std::string wanted = expected.ending.empty() ? "(none)" : expected.ending;
             STRESS_CHECK(actual == wanted, "%s: the connection from port %u ended with %s, expected %s",
                          kKindNames[expected.kind], expected.port, actual.c_str(), wanted.c_str());
         }
+        STRESS_CHECK(endingsCompared_ > 0, "no connection's ending could be compared with the log");
         STRESS_CHECK(ledger.sendErrors == perKind_[kNeverReads], "%d send() errors logged for %d clients that never read",
                      ledger.sendErrors, perKind_[kNeverReads]);
         STRESS_CHECK(ledger.receiveErrors == perKind_[kResetMidRequest],
@@ -279,6 +282,8 @@ public:
     long wellBehavedWrong() const { return wellBehavedWrong_; }
     long hostileAnswers() const { return hostileAnswers_; }
     bool slowAnswered() const { return slowAnswered_; }
+    int endingsCompared() const { return endingsCompared_; }
+    int portsReused() const { return portsReused_; }
 
 private:
     void Expect(uint16_t port, Kind kind, const std::string& ending)
@@ -452,6 +457,8 @@ private:
         std::string ending;
     };
     std::vector<Expectation> expected_;
+    int endingsCompared_ = 0;
+    int portsReused_ = 0;
     int perKind_[kKindCount] = {};
     std::atomic<long> wellBehavedRight_{0};
     std::atomic<long> wellBehavedWrong_{0};
@@ -526,10 +533,11 @@ int main(int argc, char** argv)
 
     char figure[1024];
     std::snprintf(figure, sizeof figure,
-                  "%d bad connections in %.1f s (%s), %ld of their requests answered in shape, each ended with its "
-                  "own line; well-behaved requests answered correctly %ld, wrong %ld; one-byte-per-second request "
+                  "%d bad connections in %.1f s (%s), %ld of their requests answered in shape, %d endings matched "
+                  "with the log (%d not comparable: client port reused); well-behaved requests answered correctly %ld, wrong %ld; one-byte-per-second request "
                   "%s; server %s, stop %ld ms",
                   run.BadConnections(), elapsed / 1000.0, run.KindFigures().c_str(), run.hostileAnswers(),
+                  run.endingsCompared(), run.portsReused(),
                   run.wellBehavedRight(), run.wellBehavedWrong(), run.slowAnswered() ? "answered" : "NOT answered",
                   alive ? "alive" : "GONE", stopMs);
     return FinishScenario(scenario, figure);
