@@ -91,3 +91,18 @@ void InProcessServer::Destroy()
     DestroyCoilTable();
     DestroyRegisterTable();
 }
+
+bool StartScenarioServer(bool inProcess, const std::string& cli, ServerProcess* process, InProcessServer* inside,
+                         uint16_t* port)
+{
+    if (!inProcess) {
+        return StartCliServer(process, cli, port);
+    }
+    inside->Init();
+    if (!inside->Start()) {
+        Fail("the in-process server did not start");
+        return false;
+    }
+    *port = inside->Port();
+    return true;
+}

@@ -5,6 +5,7 @@
 // clients' together. Only one per process: the server's tables and slots are process-wide.
 
 #include <cstdint>
+#include <string>
 
 #include "stress_harness.h"
 
@@ -26,3 +27,8 @@ public:
 private:
     uint16_t port_ = 0;
 };
+
+// Starts the server a scenario that runs both ways drives: this process's own (after Init) or
+// parvane-cli at `cli` on a free port. False, with the failure recorded, when it did not start.
+bool StartScenarioServer(bool inProcess, const std::string& cli, ServerProcess* process, InProcessServer* inside,
+                         uint16_t* port);

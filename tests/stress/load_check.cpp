@@ -483,14 +483,7 @@ int main(int argc, char** argv)
     ServerProcess process;
     InProcessServer inside;
     uint16_t port = 0;
-    if (inProcess) {
-        inside.Init();
-        if (!inside.Start()) {
-            Fail("the in-process server did not start");
-            return FinishScenario(scenario, "server did not start");
-        }
-        port = inside.Port();
-    } else if (!StartCliServer(&process, cli, &port)) {
+    if (!StartScenarioServer(inProcess, cli, &process, &inside, &port)) {
         return FinishScenario(scenario, "server did not start");
     }
 
