@@ -1,13 +1,12 @@
-// PackBits and UnpackBits: coils travel packed eight to a byte, least significant bit first, and
-// are held one byte each everywhere else. Both work a whole byte (eight coils) per step, since a
-// 2,000-coil read would otherwise spend most of its time here.
+// Both work a whole byte (eight coils) per step, since a 2,000-coil read would otherwise spend most
+// of its time here.
 
 #include <array>
 #include <bit>
 #include <cstring>
 
-#include "modbus/build_response.h"
-#include "modbus/decode_request.h"
+#include "modbus/bit_packing.h"
+#include "modbus/modbus_limits.h"
 
 namespace {
 

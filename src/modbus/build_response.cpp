@@ -1,5 +1,6 @@
 #include "modbus/build_response.h"
 
+#include "modbus/bit_packing.h"
 #include "modbus/modbus_limits.h"
 #include "modbus/wire_registers.h"
 

@@ -10,6 +10,3 @@
 // the MBAP length field is left to the sender.
 uint16_t BuildResponse(const RequestRecord* record, uint8_t* adu);
 uint16_t BuildExceptionResponse(ExceptionCode code, uint8_t functionCode, uint8_t* adu);
-
-// Packs `count` coil bytes (non-zero = ON) eight to a byte, least significant bit first.
-void PackBits(const uint8_t* coils, uint8_t* packed, uint16_t count);

@@ -1,5 +1,6 @@
 #include "modbus/decode_request.h"
 
+#include "modbus/bit_packing.h"
 #include "modbus/wire_registers.h"
 #include "tables/function_enable_table.h"
 

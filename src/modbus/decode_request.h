@@ -8,6 +8,3 @@
 // Validates one request ADU (a 260-byte buffer holding `length` received bytes, 8 to 260) and fills
 // the record. Returns 0, or 1 / 3 with only record->functionCode set. Touches no data table.
 ExceptionCode DecodeRequest(const uint8_t* adu, uint16_t length, RequestRecord* record);
-
-// Expands `count` packed bits, least significant bit first, into one 0/1 byte each.
-void UnpackBits(const uint8_t* packed, uint8_t* coils, uint16_t count);

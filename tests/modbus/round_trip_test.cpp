@@ -6,6 +6,7 @@
 #include <random>
 
 #include "modbus/adu_test_helpers.h"
+#include "modbus/bit_packing.h"
 #include "modbus/wire_registers.h"
 
 namespace {
