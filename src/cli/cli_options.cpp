@@ -1,56 +1,48 @@
 #include "cli_options.h"
 
-#include <cstring>
+#include <cstdint>
 
-#include "platform/socket.h"
+#include "modbus/function_codes.h"
+#include "server/listen_options.h"
+#include "tables/address_window.h"
 
 namespace {
 
-constexpr uint32_t kTableCells = 65536;
-constexpr uint8_t kServedFunctionCodes[] = {1, 3, 5, 6, 15, 16, 22, 23};
-
-// A plain unsigned decimal, at most `maximum`; no sign, no blanks, no other base.
-bool ParseUnsigned(const std::string& text, uint32_t maximum, uint32_t* value)
+// The codes --disable takes, as its messages list them: "1, 3, 5, ...".
+std::string ServedCodesText(const char* separator)
 {
-    if (text.empty() || text.size() > 10) {
-        return false;
+    std::string text;
+    for (uint8_t code : kServedFunctionCodes) {
+        text += (text.empty() ? "" : separator) + std::to_string(code);
     }
-    uint64_t parsed = 0;
-    for (char digit : text) {
-        if (digit < '0' || digit > '9') {
-            return false;
-        }
-        parsed = parsed * 10 + static_cast<uint64_t>(digit - '0');
-    }
-    if (parsed > maximum) {
-        return false;
-    }
-    *value = static_cast<uint32_t>(parsed);
-    return true;
+    return text;
 }
 
-// START:SIZE, checked as the Configure Data Areas dialog checks it: size at least 1 and
-// start + size at most 65,536.
+// START:SIZE, checked by the same rule as the Configure Data Areas dialog.
 bool ParseWindow(const std::string& text, uint16_t* first, uint16_t* last, std::string* problem)
 {
     size_t colon = text.find(':');
     uint32_t start = 0;
     uint32_t size = 0;
-    if (colon == std::string::npos || !ParseUnsigned(text.substr(0, colon), kTableCells - 1, &start) ||
-        !ParseUnsigned(text.substr(colon + 1), kTableCells, &size)) {
+    if (colon == std::string::npos || !ParseDecimalNumber(text.substr(0, colon), UINT32_MAX, &start) ||
+        !ParseDecimalNumber(text.substr(colon + 1), UINT32_MAX, &size)) {
         *problem = "expected START:SIZE with decimal numbers, got '" + text + "'";
         return false;
     }
-    if (size < 1) {
+    switch (CheckWindowRange(start, size)) {
+    case WindowRange::kSizeZero:
         *problem = "the size must be at least 1";
         return false;
-    }
-    if (start + size > kTableCells) {
-        *problem = "start + size must be at most 65536, got " + std::to_string(start) + " + " + std::to_string(size);
+    case WindowRange::kPastTableEnd:
+        *problem = "start + size must be at most " + std::to_string(kTableSize) + ", got " + std::to_string(start) +
+                   " + " + std::to_string(size);
         return false;
+    case WindowRange::kFits:
+        break;
     }
-    *first = static_cast<uint16_t>(start);
-    *last = static_cast<uint16_t>(start + size - 1);
+    AddressWindow window = WindowOfRange(start, size);
+    *first = window.first;
+    *last = window.last;
     return true;
 }
 
@@ -61,14 +53,8 @@ bool ParseDisabledCodes(const std::string& text, bool* disabled, std::string* pr
         size_t comma = text.find(',', begin);
         std::string item = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
         uint32_t code = 0;
-        bool served = false;
-        if (ParseUnsigned(item, 255, &code)) {
-            for (uint8_t servedCode : kServedFunctionCodes) {
-                served = served || servedCode == code;
-            }
-        }
-        if (!served) {
-            *problem = "'" + item + "' is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23";
+        if (!ParseDecimalNumber(item, UINT8_MAX, &code) || !IsServedFunctionCode(code)) {
+            *problem = "'" + item + "' is not one of the function codes " + ServedCodesText(", ");
             return false;
         }
         disabled[code] = true;
@@ -83,21 +69,25 @@ bool ParseDisabledCodes(const std::string& text, bool* disabled, std::string* pr
 
 const char* CliUsage()
 {
-    return "Usage: parvane-cli [options]\n"
-           "Runs the Parvane Modbus/TCP test server without a window; log lines go to standard output.\n"
-           "\n"
-           "  --port N                TCP port to listen on, 1 to 65535 (default 502)\n"
-           "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
-           "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
-           "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
-           "  --disable CODES         switch off function codes, comma-separated (1,3,5,6,15,16,22,23)\n"
-           "  --trace                 also print each transaction's request and response in hex\n"
-           "  --help                  show this text\n"
-           "  --version               show the version\n"
-           "\n"
-           "Stops in order on SIGINT or SIGTERM and exits 0; exits 1 when the server cannot start or\n"
-           "stops abnormally, 2 on a bad option. Ports below 1024 need root or the capability\n"
-           "CAP_NET_BIND_SERVICE.\n";
+    static const std::string usage =
+        "Usage: parvane-cli [options]\n"
+        "Runs the Parvane Modbus/TCP test server without a window; log lines go to standard output.\n"
+        "\n"
+        "  --port N                TCP port to listen on, 1 to 65535 (default 502)\n"
+        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
+        "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
+        "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
+        "  --disable CODES         switch off function codes, comma-separated (" +
+        ServedCodesText(",") +
+        ")\n"
+        "  --trace                 also print each transaction's request and response in hex\n"
+        "  --help                  show this text\n"
+        "  --version               show the version\n"
+        "\n"
+        "Stops in order on SIGINT, SIGTERM or SIGHUP and exits 0; exits 1 when the server cannot start\n"
+        "or stops abnormally, 2 on a bad option. Ports below 1024 need root or the capability\n"
+        "CAP_NET_BIND_SERVICE.\n";
+    return usage.c_str();
 }
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
@@ -126,14 +116,12 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         }
         std::string value = argv[++index];
         if (option == "--port") {
-            uint32_t port = 0;
-            if (!ParseUnsigned(value, 65535, &port) || port == 0) {
+            if (!ParseListenPort(value, &options->port)) {
                 *problem = "--port needs a number from 1 to 65535, got '" + value + "'";
                 return CliCommand::kBadOption;
             }
-            options->port = static_cast<uint16_t>(port);
         } else if (option == "--bind") {
-            if (!IsDottedIpv4(value.c_str())) {
+            if (!IsBindAddress(value)) {
                 *problem = "--bind needs a dotted IPv4 address such as 127.0.0.1, got '" + value + "'";
                 return CliCommand::kBadOption;
             }

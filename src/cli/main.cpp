@@ -1,5 +1,5 @@
 // parvane-cli: the Modbus/TCP test server without a window. It starts the server at once, prints
-// each log line to standard output, and stops in order on SIGINT or SIGTERM.
+// each log line to standard output, and stops in order on SIGINT, SIGTERM or SIGHUP.
 
 #include <cstdio>
 #include <cstring>

@@ -1,27 +1,9 @@
 #include "console/command_line.h"
 
+#include "server/listen_options.h"
 #include "server/server_control.h"
 
 namespace {
-
-bool ParsePort(const std::string& text, uint16_t* port)
-{
-    if (text.empty() || text.size() > 5) {
-        return false;
-    }
-    uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        value = value * 10 + static_cast<uint32_t>(c - '0');
-    }
-    if (value == 0 || value > 65535) {
-        return false;
-    }
-    *port = static_cast<uint16_t>(value);
-    return true;
-}
 
 // Splits "--name=value" into name and value; answers false for a bare "--name".
 bool SplitInlineValue(const std::string& argument, std::string* name, std::string* value)
@@ -37,32 +19,6 @@ bool SplitInlineValue(const std::string& argument, std::string* name, std::strin
 }
 
 }  // namespace
-
-bool IsDottedIpv4Address(const std::string& text)
-{
-    int parts = 0;
-    std::string::size_type i = 0;
-    while (true) {
-        int digits = 0;
-        uint32_t value = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 4) {
-            value = value * 10 + static_cast<uint32_t>(text[i] - '0');
-            ++digits;
-            ++i;
-        }
-        if (digits == 0 || digits > 3 || value > 255) {
-            return false;
-        }
-        ++parts;
-        if (i == text.size()) {
-            return parts == 4;
-        }
-        if (text[i] != '.' || parts == 4) {
-            return false;
-        }
-        ++i;
-    }
-}
 
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOptions* options, std::string* error)
 {
@@ -90,12 +46,12 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             value = argv[++i];
         }
         if (name == "--port") {
-            if (!ParsePort(value, &options->port)) {
+            if (!ParseListenPort(value, &options->port)) {
                 *error = "invalid port '" + value + "': expected a number from 1 to 65535";
                 return CommandLineAction::Fail;
             }
         } else if (name == "--bind") {
-            if (!IsDottedIpv4Address(value)) {
+            if (!IsBindAddress(value)) {
                 *error = "invalid address '" + value + "': expected a dotted IPv4 address such as 127.0.0.1";
                 return CommandLineAction::Fail;
             }

@@ -15,8 +15,5 @@ enum class CommandLineAction { Run, ShowHelp, ShowVersion, Fail };
 // Unset options keep the defaults 502 and 0.0.0.0. On Fail, *error says what was wrong.
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOptions* options, std::string* error);
 
-// True for four decimal numbers from 0 to 255 joined by dots, nothing else.
-bool IsDottedIpv4Address(const std::string& text);
-
 // The usage text for --help and for errors.
 const char* CommandLineUsage();

@@ -13,27 +13,27 @@ DataAreaSettings ReadDataAreaSettings()
     settings.registerStart = first;
     settings.registerSize = static_cast<uint32_t>(last) - first + 1;
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        settings.registerFunctions[i] = IsFunctionEnabled(kRegisterFunctions[i]);
+        settings.registerFunctions[i] = IsFunctionEnabled(kRegisterFunctionCodes[i]);
     }
     GetCoilWindow(&first, &last);
     settings.coilStart = first;
     settings.coilSize = static_cast<uint32_t>(last) - first + 1;
     for (int i = 0; i < kCoilFunctionCount; ++i) {
-        settings.coilFunctions[i] = IsFunctionEnabled(kCoilFunctions[i]);
+        settings.coilFunctions[i] = IsFunctionEnabled(kCoilFunctionCodes[i]);
     }
     return settings;
 }
 
 void ApplyDataAreaSettings(const DataAreaSettings& settings)
 {
-    SetRegisterWindow(static_cast<uint16_t>(settings.registerStart),
-                      static_cast<uint16_t>(settings.registerStart + settings.registerSize - 1));
+    const AddressWindow registers = WindowOfRange(settings.registerStart, settings.registerSize);
+    SetRegisterWindow(registers.first, registers.last);
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        SetFunctionEnabled(kRegisterFunctions[i], settings.registerFunctions[i]);
+        SetFunctionEnabled(kRegisterFunctionCodes[i], settings.registerFunctions[i]);
     }
-    SetCoilWindow(static_cast<uint16_t>(settings.coilStart),
-                  static_cast<uint16_t>(settings.coilStart + settings.coilSize - 1));
+    const AddressWindow coils = WindowOfRange(settings.coilStart, settings.coilSize);
+    SetCoilWindow(coils.first, coils.last);
     for (int i = 0; i < kCoilFunctionCount; ++i) {
-        SetFunctionEnabled(kCoilFunctions[i], settings.coilFunctions[i]);
+        SetFunctionEnabled(kCoilFunctionCodes[i], settings.coilFunctions[i]);
     }
 }

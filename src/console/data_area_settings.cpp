@@ -9,11 +9,6 @@ namespace {
 constexpr const char* kSizeZeroMessage = "Size must be greater than zero.";
 constexpr const char* kRangeTooLargeFormat = "Starting Address plus Size cannot exceed %d.";
 
-bool RangeFitsTable(uint32_t start, uint32_t size)
-{
-    return static_cast<uint64_t>(start) + size <= kTableSize;
-}
-
 DataAreaCheck Failed(DataAreaField field, const char* format)
 {
     DataAreaCheck check{};
@@ -26,17 +21,23 @@ DataAreaCheck Failed(DataAreaField field, const char* format)
 
 DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings)
 {
-    if (settings.registerSize == 0) {
-        return Failed(DataAreaField::RegisterSize, kSizeZeroMessage);
-    }
-    if (!RangeFitsTable(settings.registerStart, settings.registerSize)) {
-        return Failed(DataAreaField::RegisterSize, kRangeTooLargeFormat);
-    }
-    if (settings.coilSize == 0) {
-        return Failed(DataAreaField::CoilSize, kSizeZeroMessage);
-    }
-    if (!RangeFitsTable(settings.coilStart, settings.coilSize)) {
-        return Failed(DataAreaField::CoilSize, kRangeTooLargeFormat);
+    const struct {
+        uint32_t start;
+        uint32_t size;
+        DataAreaField sizeField;
+    } ranges[] = {
+        {settings.registerStart, settings.registerSize, DataAreaField::RegisterSize},
+        {settings.coilStart, settings.coilSize, DataAreaField::CoilSize},
+    };
+    for (const auto& range : ranges) {
+        switch (CheckWindowRange(range.start, range.size)) {
+        case WindowRange::kSizeZero:
+            return Failed(range.sizeField, kSizeZeroMessage);
+        case WindowRange::kPastTableEnd:
+            return Failed(range.sizeField, kRangeTooLargeFormat);
+        case WindowRange::kFits:
+            break;
+        }
     }
     DataAreaCheck check{};
     check.failedField = DataAreaField::None;

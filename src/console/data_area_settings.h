@@ -2,12 +2,10 @@
 
 #include <cstdint>
 
-// The register function codes behind check boxes 1214 to 1218 and the coil codes behind 1221 to
-// 1223 of the Configure Data Areas dialog, in box order.
-inline constexpr int kRegisterFunctionCount = 5;
-inline constexpr uint8_t kRegisterFunctions[kRegisterFunctionCount] = {3, 6, 16, 22, 23};
-inline constexpr int kCoilFunctionCount = 3;
-inline constexpr uint8_t kCoilFunctions[kCoilFunctionCount] = {1, 5, 15};
+#include "modbus/function_codes.h"
+
+// The check boxes of each table stand for its codes in kRegisterFunctionCodes and
+// kCoilFunctionCodes order: 1214 to 1218 for the registers, 1221 to 1223 for the coils.
 
 // What the operator typed and checked in the Configure Data Areas dialog. Start and size are
 // the boxes read as unsigned 32-bit numbers, not yet known to fit a table.

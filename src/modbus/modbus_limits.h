@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "modbus/function_codes.h"
+
 // One Modbus/TCP ADU: the 7-byte MBAP header and a PDU of at most 253 bytes.
 inline constexpr uint16_t kAduCapacity = 260;
 inline constexpr uint16_t kMbapHeaderSize = 7;
@@ -15,16 +17,6 @@ inline constexpr uint16_t kMaxWriteCoils = 800;         // code 15
 inline constexpr uint16_t kMaxWriteRegisters = 100;     // codes 16 and 23 (write half)
 
 inline constexpr uint8_t kExceptionFlag = 0x80;         // set in the function byte of an exception
-
-// The function codes the server implements (the Modbus application protocol's numbers).
-inline constexpr uint8_t kFunctionReadCoils = 1;
-inline constexpr uint8_t kFunctionReadRegisters = 3;
-inline constexpr uint8_t kFunctionWriteSingleCoil = 5;
-inline constexpr uint8_t kFunctionWriteSingleRegister = 6;
-inline constexpr uint8_t kFunctionWriteCoils = 15;
-inline constexpr uint8_t kFunctionWriteRegisters = 16;
-inline constexpr uint8_t kFunctionMaskWriteRegister = 22;
-inline constexpr uint8_t kFunctionReadWriteRegisters = 23;
 
 // Request layout, as offsets from the start of the ADU. Every 16-bit field is big-endian.
 inline constexpr uint16_t kFunctionCodeOffset = 7;      // the PDU's first byte

@@ -258,7 +258,7 @@ bool ResolveFirstIpv4(const char* name, char* dottedAddress)
         return false;
     }
     const sockaddr_in* first = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    bool converted = inet_ntop(AF_INET, &first->sin_addr, dottedAddress, 16) != nullptr;
+    bool converted = inet_ntop(AF_INET, &first->sin_addr, dottedAddress, kIpv4TextSize) != nullptr;
     freeaddrinfo(found);
     return converted;
 }

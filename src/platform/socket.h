@@ -6,6 +6,9 @@
 using SocketHandle = int;
 inline constexpr SocketHandle kNoSocket = -1;
 
+// The longest dotted IPv4 address, "255.255.255.255", and its terminator.
+inline constexpr int kIpv4TextSize = 16;
+
 // A client's IPv4 address and port, both in host byte order.
 struct Ipv4Peer {
     uint32_t address;
@@ -64,7 +67,7 @@ SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, in
 
 // The host's name, NUL-terminated in at most nameSize bytes; false on failure.
 bool GetLocalHostName(char* name, int nameSize);
-// The first IPv4 address that `name` resolves to, dotted, into 16 bytes; false on failure.
+// The first IPv4 address that `name` resolves to, dotted, into kIpv4TextSize bytes; false on failure.
 bool ResolveFirstIpv4(const char* name, char* dottedAddress);
-// True when text is a dotted IPv4 address such as 127.0.0.1.
+// True when text is a dotted IPv4 address such as 127.0.0.1, as the bind reads it.
 bool IsDottedIpv4(const char* text);

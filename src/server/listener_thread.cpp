@@ -11,7 +11,6 @@
 namespace {
 
 constexpr int kHostNameSize = 256;
-constexpr int kHostAddressSize = 16;
 
 // Accepts until the run ends; returns 0 after a requested stop, otherwise the failure's error number.
 int AcceptConnections(SocketHandle listenSocket)
@@ -60,7 +59,7 @@ void* ListenerThread(void* argument)
 void LogServerStarted()
 {
     char hostName[kHostNameSize] = {};
-    char hostAddress[kHostAddressSize] = {};
+    char hostAddress[kIpv4TextSize] = {};
     if (GetLocalHostName(hostName, sizeof hostName)) {
         ResolveFirstIpv4(hostName, hostAddress);
     }

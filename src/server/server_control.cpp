@@ -16,10 +16,8 @@ ManualResetEvent ServerStoppedEvent{{}, {}, true};
 
 namespace {
 
-constexpr int kBindAddressSize = 16;   // "255.255.255.255" and its terminator
-
 // Where to listen; written by InitServerControl before any server thread exists.
-char BindAddress[kBindAddressSize];
+char BindAddress[kIpv4TextSize];
 uint16_t BindPort;
 
 // Guards ListenSocket, ListenPort and StopRequested. Never held while logging.

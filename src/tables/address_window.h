@@ -14,3 +14,12 @@ struct AddressWindow {
 // True when the run (address, count) lies inside the window. Computed in 64 bits on the
 // zero-extended values, so a run that would pass address 65,535 is refused instead of wrapping to 0.
 bool RunInsideWindow(const AddressWindow& window, uint32_t address, uint32_t count);
+
+// How an address range given as a start and a size (the Configure Data Areas dialog, the command
+// line's START:SIZE) measures up: a window holds at least one cell and ends at address 65,535 at
+// the latest. Start and size are taken whole, so no sum wraps around.
+enum class WindowRange { kFits, kSizeZero, kPastTableEnd };
+WindowRange CheckWindowRange(uint64_t start, uint64_t size);
+
+// The window of a range that fits.
+AddressWindow WindowOfRange(uint32_t start, uint32_t size);

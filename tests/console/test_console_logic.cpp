@@ -411,6 +411,8 @@ void ConsoleLogicTest::commandLine_data()
     QTest::newRow("bind part past 255") << QStringList{"--bind", "1.2.3.256"} << fail << QString() << 0;
     QTest::newRow("bind host name") << QStringList{"--bind", "localhost"} << fail << QString() << 0;
     QTest::newRow("bind trailing dot") << QStringList{"--bind", "1.2.3."} << fail << QString() << 0;
+    // Accepted once, then the bind itself refused it: a leading zero reads as octal to some.
+    QTest::newRow("bind leading zero") << QStringList{"--bind", "010.0.0.1"} << fail << QString() << 0;
     QTest::newRow("unknown option") << QStringList{"--verbose"} << fail << QString() << 0;
     QTest::newRow("stray argument") << QStringList{"502"} << fail << QString() << 0;
 }

@@ -127,8 +127,8 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
     const std::vector<std::vector<std::string>> cases = {
         {"--port", "0"},           {"--port", "65536"},        {"--port", "-1"},
         {"--port", "5x"},          {"--port"},                 {"--bind", "1.2.3"},
-        {"--bind", "localhost"},   {"--registers", "0:0"},     {"--registers", "65535:2"},
-        {"--registers", "10"},     {"--coils", "1:65536"},     {"--disable", "2"},
+        {"--bind", "localhost"},   {"--bind", "010.0.0.1"},    {"--registers", "0:0"},     {"--registers", "65535:2"},
+        {"--registers", "10"},     {"--coils", "1:65536"},     {"--coils", "10:4294967290"}, {"--disable", "2"},
         {"--disable", "1,,3"},     {"--disable", "3,24"},      {"--frobnicate"},
         {"extra"},
     };

@@ -66,6 +66,29 @@ TEST(RunInsideWindow, EdgesAndNoWrap)
     }
 }
 
+// The start-and-size rule of the dialog and the command line, including sums past 32 and 64 bits.
+TEST(CheckWindowRange, SizeAtLeastOneAndEndWithinTheTable)
+{
+    const struct {
+        uint64_t start;
+        uint64_t size;
+        WindowRange expected;
+    } cases[] = {
+        {0, 65536, WindowRange::kFits},          {65535, 1, WindowRange::kFits},
+        {65535, 2, WindowRange::kPastTableEnd},  {65536, 0, WindowRange::kSizeZero},
+        {0, 0, WindowRange::kSizeZero},          {70000, 1, WindowRange::kPastTableEnd},
+        {10, 4294967290, WindowRange::kPastTableEnd},  // 32-bit sum wraps to 4
+        {UINT64_MAX, 2, WindowRange::kPastTableEnd},   // 64-bit sum wraps to 1
+        {1, UINT64_MAX, WindowRange::kPastTableEnd},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CheckWindowRange(c.start, c.size), c.expected) << c.start << "+" << c.size;
+    }
+    const AddressWindow last = WindowOfRange(65535, 1);
+    EXPECT_EQ(last.first, 65535);
+    EXPECT_EQ(last.last, 65535);
+}
+
 // Counts arrive as unsigned 32-bit values (the console passes plain integers). In signed 32-bit
 // arithmetic address + count - 1 overflows for the largest counts and can come out below `last`;
 // such runs must be refused, and nothing copied.

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+// The function codes the server implements (the Modbus application protocol's numbers).
+inline constexpr uint8_t kFunctionReadCoils = 1;
+inline constexpr uint8_t kFunctionReadRegisters = 3;
+inline constexpr uint8_t kFunctionWriteSingleCoil = 5;
+inline constexpr uint8_t kFunctionWriteSingleRegister = 6;
+inline constexpr uint8_t kFunctionWriteCoils = 15;
+inline constexpr uint8_t kFunctionWriteRegisters = 16;
+inline constexpr uint8_t kFunctionMaskWriteRegister = 22;
+inline constexpr uint8_t kFunctionReadWriteRegisters = 23;
+
+// The codes of each table, in the order the operator sees them (the Configure Data Areas boxes),
+// and all of them in ascending order (the command line's --disable, its messages).
+inline constexpr uint8_t kRegisterFunctionCodes[] = {kFunctionReadRegisters, kFunctionWriteSingleRegister,
+                                                     kFunctionWriteRegisters, kFunctionMaskWriteRegister,
+                                                     kFunctionReadWriteRegisters};
+inline constexpr uint8_t kCoilFunctionCodes[] = {kFunctionReadCoils, kFunctionWriteSingleCoil, kFunctionWriteCoils};
+inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadRegisters,
+                                                   kFunctionWriteSingleCoil,   kFunctionWriteSingleRegister,
+                                                   kFunctionWriteCoils,        kFunctionWriteRegisters,
+                                                   kFunctionMaskWriteRegister, kFunctionReadWriteRegisters};
+inline constexpr int kRegisterFunctionCount = static_cast<int>(sizeof kRegisterFunctionCodes);
+inline constexpr int kCoilFunctionCount = static_cast<int>(sizeof kCoilFunctionCodes);
+inline constexpr int kServedFunctionCount = static_cast<int>(sizeof kServedFunctionCodes);
+static_assert(kRegisterFunctionCount + kCoilFunctionCount == kServedFunctionCount);
+
+// True for the codes above; every other code is answered with Illegal Function.
+constexpr bool IsServedFunctionCode(unsigned code)
+{
+    for (uint8_t served : kServedFunctionCodes) {
+        if (served == code) {
+            return true;
+        }
+    }
+    return false;
+}
