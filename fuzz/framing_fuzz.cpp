@@ -30,6 +30,7 @@
 #include "modbus/execute_request.h"
 #include "platform/kick_event.h"
 #include "platform/socket.h"
+#include "support/test_sockets.h"
 #include "server/mbap_framing.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"

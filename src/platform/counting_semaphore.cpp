@@ -34,9 +34,3 @@ bool TryAcquireSemaphore(CountingSemaphore* semaphore)
     --semaphore->count;
     return true;
 }
-
-int SemaphoreCount(CountingSemaphore* semaphore)
-{
-    std::lock_guard<std::mutex> hold(semaphore->guard);
-    return semaphore->count;
-}

@@ -18,4 +18,3 @@ bool ReleaseSemaphore(CountingSemaphore* semaphore);
 void AcquireSemaphore(CountingSemaphore* semaphore);
 // Takes one count only if one is there now.
 bool TryAcquireSemaphore(CountingSemaphore* semaphore);
-int SemaphoreCount(CountingSemaphore* semaphore);

@@ -36,9 +36,3 @@ void WaitThreadGroupEmpty(ThreadGroup* group)
     std::unique_lock<std::mutex> hold(group->guard);
     group->ended.wait(hold, [group] { return group->running == 0; });
 }
-
-int RunningThreadCount(ThreadGroup* group)
-{
-    std::lock_guard<std::mutex> hold(group->guard);
-    return group->running;
-}

@@ -23,4 +23,3 @@ void LeaveThreadGroup(ThreadGroup* group);
 
 // Waits without time-out until every thread of the group has left it.
 void WaitThreadGroupEmpty(ThreadGroup* group);
-int RunningThreadCount(ThreadGroup* group);

@@ -92,15 +92,6 @@ SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* er
     return accepted;
 }
 
-int SetAbortiveClose(SocketHandle socket)
-{
-    linger abortive{1, 0};
-    if (setsockopt(socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive) != 0) {
-        return LastError();
-    }
-    return 0;
-}
-
 int SetNoDelay(SocketHandle socket)
 {
     return SetIntOption(socket, IPPROTO_TCP, TCP_NODELAY, 1);
@@ -125,11 +116,6 @@ int SetSendTimeout(SocketHandle socket, int milliseconds)
         return LastError();
     }
     return 0;
-}
-
-int SetReceiveBufferSize(SocketHandle socket, int bytes)
-{
-    return SetIntOption(socket, SOL_SOCKET, SO_RCVBUF, bytes);
 }
 
 int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error)
@@ -206,36 +192,6 @@ int ShutdownReceive(SocketHandle socket)
         return LastError();
     }
     return 0;
-}
-
-int CreateStreamSocketPair(SocketHandle ends[2])
-{
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        return LastError();
-    }
-    return 0;
-}
-
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes)
-{
-    sockaddr_in address;
-    if (!FillIpv4Address(dottedAddress, port, &address)) {
-        *error = kWsaEinval;
-        return kNoSocket;
-    }
-    SocketHandle created = CreateTcpSocket(error);
-    if (created == kNoSocket) {
-        return kNoSocket;
-    }
-    if (receiveBufferBytes > 0) {
-        SetReceiveBufferSize(created, receiveBufferBytes);
-    }
-    if (connect(created, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        *error = LastError();
-        close(created);
-        return kNoSocket;
-    }
-    return created;
 }
 
 bool GetLocalHostName(char* name, int nameSize)

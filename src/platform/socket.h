@@ -29,12 +29,9 @@ int LocalPort(SocketHandle socket, uint16_t* port);
 SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* error);
 
 int SetNoDelay(SocketHandle socket);
-// Close with a reset instead of the orderly end (SO_LINGER with time-out 0), for tests.
-int SetAbortiveClose(SocketHandle socket);
 int SetKeepAlive(SocketHandle socket);
 int SetReuseAddress(SocketHandle socket);
 int SetSendTimeout(SocketHandle socket, int milliseconds);
-int SetReceiveBufferSize(SocketHandle socket, int bytes);
 
 // One receive that never waits: the byte count, 0 when the peer has closed, or -1 with *error set
 // (10035 when nothing is there yet).
@@ -56,14 +53,6 @@ int ShutdownSocket(SocketHandle socket);    // both directions
 // Ends the receiving side only: a receive blocked in the socket returns 0 at once, and so do later
 // ones (data already queued may still come first). Sending still works. Never blocks.
 int ShutdownReceive(SocketHandle socket);
-
-// Two connected stream sockets in this process (a local socket pair), for tools and fuzz targets
-// that feed bytes to the receive path; 0 or a WinSock error number.
-int CreateStreamSocketPair(SocketHandle ends[2]);
-
-// A client connection, for tools and tests: kNoSocket on failure, *error set. A receiveBufferBytes
-// above 0 sets SO_RCVBUF before connecting, so that the window offered to the server stays that small.
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);
 
 // The host's name, NUL-terminated in at most nameSize bytes; false on failure.
 bool GetLocalHostName(char* name, int nameSize);

@@ -12,9 +12,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "child_process.h"
 #include "installed_paths.h"
 #include "modbus_probe.h"
+#include "support/child_process.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "child_process.h"
 #include "installed_paths.h"
 #include "modbus_probe.h"
+#include "support/child_process.h"
 
 namespace {
 

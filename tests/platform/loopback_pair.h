@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/socket.h"
+#include "support/test_sockets.h"
 
 // A connected TCP pair over 127.0.0.1 on a free port: `client` from ConnectTcp, `server` from accept.
 struct LoopbackPair {

@@ -5,6 +5,7 @@
 #include "platform/counting_semaphore.h"
 #include "platform/detached_thread.h"
 #include "platform/manual_reset_event.h"
+#include "support/sync_counts.h"
 
 namespace {
 

@@ -1,17 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
-#include "platform/child_process.h"
 #include "platform/socket.h"
 #include "server/test_client.h"
+#include "support/child_process.h"
 
 namespace {
 
-constexpr int kBoundMilliseconds = 10000;
+constexpr Milliseconds kBound{10000};
 
 std::string CliPath()
 {
@@ -44,9 +47,8 @@ std::string MessageOf(const std::string& line)
 // Reads log lines until one starts with `prefix` (bounded); false if it never came.
 bool ReadUntil(ChildProcess* child, const std::string& prefix, std::vector<std::string>* seen)
 {
-    std::string line;
-    while (ReadChildLine(child, &line, kBoundMilliseconds)) {
-        seen->push_back(MessageOf(line));
+    while (std::optional<std::string> line = child->NextLine(kBound)) {
+        seen->push_back(MessageOf(*line));
         if (seen->back().rfind(prefix, 0) == 0) {
             return true;
         }
@@ -56,46 +58,40 @@ bool ReadUntil(ChildProcess* child, const std::string& prefix, std::vector<std::
 
 class CliProcessTest : public testing::Test {
 protected:
-    void TearDown() override
-    {
-        if (child.pid > 0) {
-            SignalChildProcess(&child, kSignalKill);
-            WaitChildExit(&child, kBoundMilliseconds);
-        }
-    }
-
     void Run(const std::vector<std::string>& options, bool mergeStandardError = false)
     {
-        std::vector<std::string> arguments = {CliPath()};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        ASSERT_TRUE(StartChildProcess(&child, arguments, mergeStandardError)) << arguments[0];
+        child = std::make_unique<ChildProcess>();
+        ChildOptions how;
+        how.errors = mergeStandardError ? ChildErrors::kMerged : ChildErrors::kPassedThrough;
+        ASSERT_TRUE(child->Start(CliPath(), options, how)) << CliPath();
     }
 
-    ChildProcess child;
+    // A child still running at the end of a test is killed and reaped with it.
+    std::unique_ptr<ChildProcess> child;
 };
 
 TEST_F(CliProcessTest, ServesARequestAndStopsInOrderOnSignal)
 {
-    for (int signalNumber : {kSignalTerminate, kSignalInterrupt, kSignalHangUp}) {
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(signalNumber);
         uint16_t port = FreePort();
         Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--trace"});
         std::vector<std::string> log;
-        ASSERT_TRUE(ReadUntil(&child, "Modbus Server started on ", &log));
+        ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
 
         TestClient client;
         ASSERT_TRUE(client.Connect(port));
         ASSERT_TRUE(client.Send(ReadRegistersRequest(0x0102, 7, 0, 2)));
         EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{1, 2, 0, 0, 0, 7, 7, 3, 4, 0, 0, 0, 0}));
-        ASSERT_TRUE(ReadUntil(&child, "Connection accepted on socket ", &log));
+        ASSERT_TRUE(ReadUntil(child.get(), "Connection accepted on socket ", &log));
         std::string socket = std::regex_replace(log.back(), std::regex(R"(Connection accepted on socket (\d+) from .*)"), "$1");
-        ASSERT_TRUE(ReadUntil(&child, "Socket " + socket + " response:", &log));
+        ASSERT_TRUE(ReadUntil(child.get(), "Socket " + socket + " response:", &log));
         EXPECT_EQ(log[log.size() - 2], "Socket " + socket + " request: 01 02 00 00 00 06 07 03 00 00 00 02");
         EXPECT_EQ(log.back(), "Socket " + socket + " response: 01 02 00 00 00 07 07 03 04 00 00 00 00");
 
-        ASSERT_TRUE(SignalChildProcess(&child, signalNumber));
-        std::string rest = ReadChildOutputToEnd(&child, kBoundMilliseconds);
-        EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+        child->Signal(signalNumber);
+        std::string rest = child->ReadToEnd(kBound);
+        EXPECT_EQ(child->WaitForExit(kBound), 0);
         ASSERT_FALSE(rest.empty());
         rest.pop_back();   // the last newline
         std::string lastLine = rest.substr(rest.rfind('\n') + 1);
@@ -114,8 +110,8 @@ TEST_F(CliProcessTest, PortTakenExitsWithStatus1)
     uint16_t port = 0;
     ASSERT_EQ(LocalPort(holder, &port), 0);
     Run({"--bind", "127.0.0.1", "--port", std::to_string(port)});
-    std::string output = ReadChildOutputToEnd(&child, kBoundMilliseconds);
-    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 1);
+    std::string output = child->ReadToEnd(kBound);
+    EXPECT_EQ(child->WaitForExit(kBound), 1);
     CloseSocket(holder);
     ASSERT_FALSE(output.empty());
     output.pop_back();
@@ -135,8 +131,8 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
     for (const std::vector<std::string>& options : cases) {
         SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
         Run(options, true);
-        std::string output = ReadChildOutputToEnd(&child, kBoundMilliseconds);
-        EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 2);
+        std::string output = child->ReadToEnd(kBound);
+        EXPECT_EQ(child->WaitForExit(kBound), 2);
         EXPECT_EQ(output.rfind("parvane-cli: ", 0), 0u) << output;
         EXPECT_NE(output.find("\nUsage: parvane-cli"), std::string::npos);
     }
@@ -145,11 +141,11 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
 TEST_F(CliProcessTest, VersionAndHelp)
 {
     Run({"--version"});
-    EXPECT_EQ(ReadChildOutputToEnd(&child, kBoundMilliseconds), "parvane-cli 1.0\n");
-    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+    EXPECT_EQ(child->ReadToEnd(kBound), "parvane-cli 1.0\n");
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
     Run({"--help"});
-    EXPECT_EQ(ReadChildOutputToEnd(&child, kBoundMilliseconds).rfind("Usage: parvane-cli", 0), 0u);
-    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+    EXPECT_EQ(child->ReadToEnd(kBound).rfind("Usage: parvane-cli", 0), 0u);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
 }
 
 TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
@@ -157,7 +153,7 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
     uint16_t port = FreePort();
     Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1"});
     std::vector<std::string> log;
-    ASSERT_TRUE(ReadUntil(&child, "Modbus Server started on ", &log));
+    ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
     TestClient client;
     ASSERT_TRUE(client.Connect(port));
     struct Case {
@@ -176,9 +172,9 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
         ASSERT_TRUE(client.Send(c.request));
         EXPECT_EQ(client.ReceiveResponse(), c.response) << TransactionOf(c.request);
     }
-    ASSERT_TRUE(SignalChildProcess(&child, kSignalTerminate));
-    ReadChildOutputToEnd(&child, kBoundMilliseconds);
-    EXPECT_EQ(WaitChildExit(&child, kBoundMilliseconds), 0);
+    child->Signal(SIGTERM);
+    child->ReadToEnd(kBound);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "server/server_fixture.h"
+#include "support/sync_counts.h"
 
 namespace {
 

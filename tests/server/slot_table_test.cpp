@@ -9,6 +9,7 @@
 #include "platform/counting_semaphore.h"
 #include "platform/loopback_pair.h"
 #include "server/slot_table.h"
+#include "support/sync_counts.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 
 #include "log/capturing_log_target.h"
 #include "platform/socket.h"
+#include "support/test_sockets.h"
 
 // A raw Modbus/TCP client over loopback for framing tests: every wait is bounded.
 class TestClient {

@@ -25,13 +25,10 @@ constexpr uint16_t kQuietZone = 30000;
 
 std::string DescribeStatus(int status)
 {
-    if (WIFEXITED(status)) {
-        return "exit status " + std::to_string(WEXITSTATUS(status));
+    if (status > 128) {
+        return "killed by signal " + std::to_string(status - 128);
     }
-    if (WIFSIGNALED(status)) {
-        return "killed by signal " + std::to_string(WTERMSIG(status));
-    }
-    return "status " + std::to_string(status);
+    return "exit status " + std::to_string(status);
 }
 
 void DumpLog(const LogBook& log)
@@ -58,7 +55,7 @@ std::string ExpectStartFailure(const std::string& cli, const std::vector<std::st
     }
     bool logged = server.log.Count(expectedLine) == 1;
     bool started = server.log.Count("Modbus Server started") > 0;
-    bool exitOne = WIFEXITED(status) && WEXITSTATUS(status) == 1;
+    bool exitOne = status == 1;
     STRESS_CHECK(logged, "\"%s\" was not logged", expectedLine.c_str());
     STRESS_CHECK(!started, "the server logged a start although it could not bind");
     STRESS_CHECK(exitOne, "parvane-cli ended with %s, expected exit status 1", DescribeStatus(status).c_str());
@@ -194,9 +191,9 @@ std::string DescriptorLimit(const std::string& cli)
             Fail("no exit within 10 s of SIGTERM");
         }
     }
-    STRESS_CHECK(WIFEXITED(status), "parvane-cli %s", DescribeStatus(status).c_str());
+    STRESS_CHECK(status <= 128, "parvane-cli %s", DescribeStatus(status).c_str());
     int expectedStatus = endedItself ? 1 : 0;
-    STRESS_CHECK(WIFEXITED(status) && WEXITSTATUS(status) == expectedStatus, "parvane-cli ended with %s, expected %d",
+    STRESS_CHECK(status == expectedStatus, "parvane-cli ended with %s, expected %d",
                  DescribeStatus(status).c_str(), expectedStatus);
     return "limit " + std::to_string(limit) + ", " + std::to_string(served) + " clients served, then \"" + failure +
            "\", " + outcome + ", " + (endedItself ? "ended by itself with " : "SIGTERM then ") +

@@ -12,10 +12,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/child_process.h"
 
 // Sanitized builds run the server several times slower. Time bounds that the server must keep get
 // this much room on top there, so that they still catch a stop that hangs, not one that is slow
@@ -110,23 +113,22 @@ public:
     bool Spawn(const std::string& path, const std::vector<std::string>& args, long fdLimit = 0);
     bool Running();
     void Signal(int signalNumber);
-    // Waits for the child to exit, at most timeoutMs; fills its wait status. False on time-out.
+    // Waits for the child to exit, at most timeoutMs; fills its exit status (128 + N when signal N
+    // ended it). False on time-out.
     bool WaitExit(int timeoutMs, int* status);
     // Open descriptors and threads of the child, from /proc; -1 when unreadable.
     int OpenDescriptors() const;
     int HighestDescriptor() const;
     int Threads() const;
     int UnstampedLines() const { return unstamped_; }
-    pid_t Pid() const { return pid_; }
+    pid_t Pid() const { return child_ != nullptr ? child_->Pid() : -1; }
 
     LogBook log;
 
 private:
     void ReadOutput(int fd);
 
-    pid_t pid_ = -1;
-    bool reaped_ = false;
-    int exitStatus_ = 0;
+    std::unique_ptr<ChildProcess> child_;
     std::thread reader_;
     std::atomic<int> unstamped_{0};
 };

@@ -1,0 +1,19 @@
+#pragma once
+
+// Socket calls that only tests and tools need: a client connection, an abortive close, a local
+// socket pair. Results as the platform layer's: 0 or a WinSock error number.
+
+#include <cstdint>
+
+#include "platform/socket.h"
+
+// A client connection to 127.0.0.1 or another dotted IPv4 address: kNoSocket on failure, *error
+// set. A receiveBufferBytes above 0 sets SO_RCVBUF before connecting, so that the window offered
+// to the server stays that small.
+SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);
+
+// Close with a reset instead of the orderly end (SO_LINGER with time-out 0).
+int SetAbortiveClose(SocketHandle socket);
+
+// Two connected stream sockets in this process, for feeding bytes to the receive path.
+int CreateStreamSocketPair(SocketHandle ends[2]);
