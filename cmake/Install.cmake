@@ -3,7 +3,7 @@
 #   share/man/man1/parvane-cli.1.gz, share/man/man1/parvane.1.gz
 #   share/applications/parvane.desktop
 #   share/icons/hicolor/scalable/apps/parvane.svg and .../<N>x<N>/apps/parvane.png
-#   share/doc/parvane/examples/parvane-cli.service
+#   share/doc/parvane/copyright, share/doc/parvane/examples/parvane-cli.service
 # Included from the top-level CMakeLists.txt after the program folders, so that each rule can ask
 # whether its program is part of this build: the console is optional (PARVANE_BUILD_CONSOLE, or no
 # Qt on a server), and its desktop entry, icons and manual page go with it.
@@ -30,6 +30,17 @@ function(parvane_install_manual_page program)
   add_custom_target(${program}_manual_page ALL DEPENDS ${page}.gz)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
+
+# The licence in the form Debian reads (/usr/share/doc/<package>/copyright, machine-readable), made
+# from LICENSE so that the text has one source. Debian calls the MIT licence "Expat".
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE PARVANE_LICENSE_TEXT)
+string(REGEX REPLACE "\n+$" "" PARVANE_LICENSE_TEXT "${PARVANE_LICENSE_TEXT}")
+string(REGEX REPLACE "\n\n" "\n.\n" PARVANE_LICENSE_TEXT "${PARVANE_LICENSE_TEXT}")
+string(REGEX REPLACE "\n" "\n " PARVANE_LICENSE_TEXT "${PARVANE_LICENSE_TEXT}")
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" PARVANE_COPYRIGHT_LINE "${PARVANE_LICENSE_TEXT}")
+set(PARVANE_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
+configure_file(${PARVANE_PACKAGING_DIR}/copyright.in ${PARVANE_PACKAGING_OUTPUT_DIR}/copyright @ONLY)
+install(FILES ${PARVANE_PACKAGING_OUTPUT_DIR}/copyright DESTINATION ${PARVANE_INSTALL_DOCDIR})
 
 if(TARGET parvane-cli)
   install(TARGETS parvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

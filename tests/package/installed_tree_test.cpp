@@ -30,6 +30,7 @@ std::vector<InstalledFile> ExpectedFiles() {
       {"bin/parvane-cli", false, true},
       {"share/man/man1/parvane-cli.1.gz", false, false},
       {"share/doc/parvane/examples/parvane-cli.service", false, false},
+      {"share/doc/parvane/copyright", false, false},
       {"bin/parvane", true, true},
       {"share/man/man1/parvane.1.gz", true, false},
       {"share/applications/parvane.desktop", true, false},
@@ -83,6 +84,11 @@ TEST(InstalledTree, HoldsEveryFileOfItsPrograms) {
     EXPECT_GT(info.st_size, 0);
     EXPECT_EQ((info.st_mode & S_IXUSR) != 0, file.executable);
   }
+  // Debian's machine-readable copyright file, with the licence's whole text.
+  const std::string copyright = ReadFile(Installed("share/doc/parvane/copyright"));
+  EXPECT_EQ(copyright.rfind("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n", 0), 0u);
+  EXPECT_NE(copyright.find("\nLicense: Expat\n"), std::string::npos) << copyright;
+  EXPECT_NE(copyright.find("\n Permission is hereby granted, free of charge,"), std::string::npos) << copyright;
 }
 
 // Menus pick the bitmap by the folder it is in; one rendered at the wrong size looks blurred.
