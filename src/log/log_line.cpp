@@ -13,8 +13,7 @@ constexpr int kMaxMessageCharacters = 496;   // what fits after the stamp and th
 
 int FormatLogLine(char* line, int hour, int minute, int second, int millisecond, const char* message)
 {
-    // "%.496s" cuts the message exactly as the list's "%0.496s" does; the 0 flag has no defined
-    // meaning for %s, so it is left out.
+    // The precision keeps the message's first 496 characters, so a line never exceeds 509.
     int length = std::snprintf(line, kLogLineBufferSize, "%02d:%02d:%02d.%03d\t%.496s", hour, minute, second,
                                millisecond, message);
     static_assert(kMaxMessageCharacters == 496, "the format's precision is written out above");
