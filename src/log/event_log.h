@@ -20,5 +20,7 @@ void LogEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "ERROR: <what> : <number>" with the system's error number.
 void LogSystemError(const char* what, int number);
 
-// "ERROR: <what> : <WinSock error text>", the text looked up by WinSock error number (empty if none).
+// "ERROR: <what> : <WinSock error text>", the text looked up by WinSock error number. A number without
+// a WinSock text gets the system's text for it (e.g. "71 Protocol error"), or none when the system has
+// none either.
 void LogSocketError(const char* what, int number);

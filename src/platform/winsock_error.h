@@ -9,8 +9,13 @@ inline constexpr int kWsaEtimedout = 10060;      // also a send that ran out of 
 inline constexpr int kWsaEconnrefused = 10061;   // a pending connection that went away before accept
 
 // The WinSock number for an errno value; an errno without a WinSock counterpart gives its negation,
-// which is never 0 and has no text.
+// which is never 0 and has no WinSock text (SystemErrorText gives its text).
 int WinSockErrorFromErrno(int errnoValue);
+
+// The system's own words for an error number that has no WinSock text, into `text` (at most
+// textSize - 1 characters and a terminator): for the negation of an errno, the errno and its
+// description, e.g. "71 Protocol error"; for any other number, "".
+void SystemErrorText(int number, char* text, int textSize);
 
 // The WinSock number for a failed accept: the failures that only concern the one pending connection
 // (it went away, or the network refused it) give 10061 like a refused connection, so that the
