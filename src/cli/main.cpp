@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         std::fputs(CliUsage(), stdout);
         return kExitStopped;
     case CliCommand::kVersion:
-        std::printf("parvane-cli %s\n", PARVANE_VERSION);
+        std::printf("parvane-cli %s\nLicensed under the %s.\n", PARVANE_VERSION, PARVANE_LICENSE);
         return kExitStopped;
     case CliCommand::kBadOption:
         std::fprintf(stderr, "parvane-cli: %s\n%s", problem.c_str(), CliUsage());

@@ -141,7 +141,7 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
 TEST_F(CliProcessTest, VersionAndHelp)
 {
     Run({"--version"});
-    EXPECT_EQ(child->ReadToEnd(kBound), "parvane-cli 1.0\n");
+    EXPECT_EQ(child->ReadToEnd(kBound), "parvane-cli 1.0\nLicensed under the MIT License.\n");
     EXPECT_EQ(child->WaitForExit(kBound), 0);
     Run({"--help"});
     EXPECT_EQ(child->ReadToEnd(kBound).rfind("Usage: parvane-cli", 0), 0u);
