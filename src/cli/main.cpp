@@ -2,7 +2,6 @@
 // each log line to standard output, and stops in order on SIGINT, SIGTERM or SIGHUP.
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -11,6 +10,7 @@
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/stop_signals.h"
+#include "platform/winsock_error.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "server/transaction_trace.h"
@@ -100,9 +100,9 @@ int main(int argc, char** argv)
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
 
-    StartServer();
-    if (!IsServerRunning()) {
-        if (options.port < kFirstUnprivilegedPort && LastLogMessageContains("WSAEACCES")) {
+    int startError = StartServer();
+    if (startError != 0) {
+        if (startError == kWsaEacces && options.port < kFirstUnprivilegedPort) {
             std::fprintf(stderr,
                          "parvane-cli: ports below 1024 need privilege: choose another port with --port (for "
                          "example --port 5020), run as root, or grant the capability with "

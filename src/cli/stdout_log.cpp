@@ -1,7 +1,6 @@
 #include "stdout_log.h"
 
 #include <cstdio>
-#include <cstring>
 #include <mutex>
 
 #include "log/log_line.h"
@@ -28,19 +27,11 @@ public:
         // One line at a time, in the order the messages arrive, as the list's window thread does.
         std::lock_guard<std::mutex> hold(guard_);
         AppendLogLine(&view_, message);
-        std::snprintf(lastMessage_, sizeof lastMessage_, "%s", message);
-    }
-
-    bool LastMessageContains(const char* text)
-    {
-        std::lock_guard<std::mutex> hold(guard_);
-        return std::strstr(lastMessage_, text) != nullptr;
     }
 
 private:
     std::mutex guard_;   // guards view_ (the stream)
     StdoutView view_;
-    char lastMessage_[512] = {};
 };
 
 StdoutTarget Target;
@@ -67,11 +58,6 @@ void TraceAdu(int socket, const char* direction, const uint8_t* adu, uint16_t le
 LogTarget* StdoutLogTarget()
 {
     return &Target;
-}
-
-bool LastLogMessageContains(const char* text)
-{
-    return Target.LastMessageContains(text);
 }
 
 void TraceTransaction(int socket, const uint8_t* request, uint16_t requestLength, const uint8_t* response,

@@ -8,9 +8,6 @@
 // message), each flushed at once. The line is written before TakeMessage returns.
 LogTarget* StdoutLogTarget();
 
-// True when the last message logged contains `text`.
-bool LastLogMessageContains(const char* text);
-
 // The --trace lines of one transaction, one for the request and one for the response.
 void TraceTransaction(int socket, const uint8_t* request, uint16_t requestLength, const uint8_t* response,
                       uint16_t responseLength);

@@ -3,6 +3,7 @@
 // WinSock error numbers that the server tests by number, and the translation of POSIX errno values
 // into WinSock numbers so that the log shows the same texts on every platform.
 inline constexpr int kWsaEintr = 10004;          // interrupted call
+inline constexpr int kWsaEacces = 10013;         // e.g. a port below 1024 without the privilege
 inline constexpr int kWsaEinval = 10022;
 inline constexpr int kWsaEwouldblock = 10035;    // a receive that would have to wait
 inline constexpr int kWsaEtimedout = 10060;      // also a send that ran out of its time-out
