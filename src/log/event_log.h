@@ -1,8 +1,9 @@
 #pragma once
 
 // Where log messages go. The console delivers them to its list on the window thread; the headless
-// server writes them to standard output. TakeMessage returns only once the message has been taken
-// (appended), so the caller's stack buffer needs no other owner and one thread's lines keep order.
+// server queues them for standard output. TakeMessage returns only once the target holds the message
+// (appended, or copied into its queue), so the caller's stack buffer needs no other owner and one
+// thread's lines keep order.
 class LogTarget {
 public:
     virtual void TakeMessage(const char* message) = 0;
