@@ -86,7 +86,8 @@ const char* CliUsage()
         "\n"
         "Stops in order on SIGINT, SIGTERM or SIGHUP and exits 0; exits 1 when the server cannot start\n"
         "or stops abnormally, 2 on a bad option. Ports below 1024 need root or the capability\n"
-        "CAP_NET_BIND_SERVICE.\n";
+        "CAP_NET_BIND_SERVICE. Log lines that standard output does not take in time are dropped and\n"
+        "counted; the server never waits for its reader.\n";
     return usage.c_str();
 }
 

@@ -1,8 +1,8 @@
 // parvane-cli: the Modbus/TCP test server without a window. It starts the server at once, prints
-// each log line to standard output, and stops in order on SIGINT, SIGTERM or SIGHUP.
+// each log line to standard output, and stops in order on SIGINT, SIGTERM or SIGHUP. Standard output
+// that goes away or stops being read costs log lines, never the serving or the stop.
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -10,7 +10,9 @@
 #include "cli_options.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
+#include "platform/standard_output.h"
 #include "platform/stop_signals.h"
+#include "platform/winsock_error.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "server/transaction_trace.h"
@@ -25,6 +27,9 @@ constexpr int kExitStopped = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitBadOption = 2;
 constexpr int kSignalPollMilliseconds = 100;
+// How long the end waits for the last log lines to be written: ample for a reader that reads, and
+// short enough that a reader that does not read still lets the process end well within 2 s.
+constexpr int kLogDrainMilliseconds = 500;
 constexpr uint16_t kFirstUnprivilegedPort = 1024;
 
 void ApplyDataOptions(const CliOptions& options)
@@ -48,7 +53,6 @@ void ReleaseEverything()
     DestroyRegisterTable();
 }
 
-// Runs until a stop signal or the server's own end; true when the stop was asked for.
 // The program's own file, for the setcap advice: argv[0] is only a bare name when found through PATH.
 std::string ProgramPath(const char* argv0)
 {
@@ -57,6 +61,7 @@ std::string ProgramPath(const char* argv0)
     return error ? std::string(argv0) : path.string();
 }
 
+// Runs until a stop signal or the server's own end; true when the stop was asked for.
 bool RunUntilStopped()
 {
     while (IsServerRunning()) {
@@ -67,6 +72,18 @@ bool RunUntilStopped()
         }
     }
     return false;
+}
+
+// Once nothing logs any more: the queued lines go out, and `status` is the result. When standard
+// output takes nothing, the writer stays stuck in its write and the process ends at once instead:
+// a normal exit would tear down the queue under it and flush standard output through the C library.
+int FinishLog(int status)
+{
+    SetLogTarget(nullptr);
+    if (!StopStdoutLog(kLogDrainMilliseconds)) {
+        LeaveProcessNow(status);
+    }
+    return status;
 }
 
 }  // namespace
@@ -80,7 +97,7 @@ int main(int argc, char** argv)
         std::fputs(CliUsage(), stdout);
         return kExitStopped;
     case CliCommand::kVersion:
-        std::printf("parvane-cli %s\n", PARVANE_VERSION);
+        std::printf("parvane-cli %s\nLicensed under the %s.\n", PARVANE_VERSION, PARVANE_LICENSE);
         return kExitStopped;
     case CliCommand::kBadOption:
         std::fprintf(stderr, "parvane-cli: %s\n%s", problem.c_str(), CliUsage());
@@ -92,6 +109,12 @@ int main(int argc, char** argv)
     // Before any thread exists, so that every thread inherits the mask and only the wait below
     // ever sees the signals.
     BlockStopSignals();
+    // A reader that goes away (`parvane-cli | grep -m1 started`) must not end the server.
+    IgnoreBrokenPipe();
+    if (int error = StartStdoutLog(); error != 0) {
+        std::fprintf(stderr, "parvane-cli: cannot start the thread that writes the log (error %d)\n", error);
+        return kExitFailed;
+    }
     SetLogTarget(StdoutLogTarget());
     if (options.trace) {
         SetTransactionTrace(TraceTransaction);
@@ -100,9 +123,9 @@ int main(int argc, char** argv)
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
 
-    StartServer();
-    if (!IsServerRunning()) {
-        if (options.port < kFirstUnprivilegedPort && LastLogMessageContains("WSAEACCES")) {
+    int startError = StartServer();
+    if (startError != 0) {
+        if (startError == kWsaEacces && options.port < kFirstUnprivilegedPort) {
             std::fprintf(stderr,
                          "parvane-cli: ports below 1024 need privilege: choose another port with --port (for "
                          "example --port 5020), run as root, or grant the capability with "
@@ -110,10 +133,9 @@ int main(int argc, char** argv)
                          ProgramPath(argv[0]).c_str());
         }
         ReleaseEverything();
-        return kExitFailed;
+        return FinishLog(kExitFailed);
     }
     bool stopAskedFor = RunUntilStopped();
     ReleaseEverything();
-    SetLogTarget(nullptr);
-    return stopAskedFor ? kExitStopped : kExitFailed;
+    return FinishLog(stopAskedFor ? kExitStopped : kExitFailed);
 }

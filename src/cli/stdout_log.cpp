@@ -1,49 +1,76 @@
 #include "stdout_log.h"
 
+#include <cinttypes>
 #include <cstdio>
-#include <cstring>
-#include <mutex>
 
+#include "line_queue.h"
 #include "log/log_line.h"
+#include "platform/clock.h"
+#include "platform/detached_thread.h"
+#include "platform/manual_reset_event.h"
+#include "platform/standard_output.h"
 
 namespace {
 
-// A stream keeps every line: nothing is ever removed from it, so it reports no count to cap.
-class StdoutView : public LogView {
-public:
-    void AddLine(const char* line) override
-    {
-        std::fputs(line, stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    }
-    int LineCount() override { return 0; }
-    void DeleteFirstLine() override {}
-};
+// What one write to standard output carries at most: the lines waiting at that moment, so that a
+// busy log costs one write per batch rather than one per line.
+constexpr int kBatchSize = 16 * 1024;
 
+LineQueue Queue;
+ThreadGroup WriterThreads;
+ManualResetEvent WriterEnded;
+// Used by the writer thread alone.
+char Batch[kBatchSize];
+
+// Stamps the line when the message arrives, on the thread that logs, so that a line written late
+// still shows when its event happened.
 class StdoutTarget : public LogTarget {
 public:
     void TakeMessage(const char* message) override
     {
-        // One line at a time, in the order the messages arrive, as the list's window thread does.
-        std::lock_guard<std::mutex> hold(guard_);
-        AppendLogLine(&view_, message);
-        std::snprintf(lastMessage_, sizeof lastMessage_, "%s", message);
+        TimeOfDay now = LocalTimeOfDay();
+        char line[kQueuedLineSize];
+        int length = FormatLogLine(line, now.hour, now.minute, now.second, now.millisecond, message);
+        line[length++] = '\n';
+        PushLine(&Queue, line, length);
     }
-
-    bool LastMessageContains(const char* text)
-    {
-        std::lock_guard<std::mutex> hold(guard_);
-        return std::strstr(lastMessage_, text) != nullptr;
-    }
-
-private:
-    std::mutex guard_;   // guards view_ (the stream)
-    StdoutView view_;
-    char lastMessage_[512] = {};
 };
 
 StdoutTarget Target;
+
+// The line that tells a reader how many lines it missed while standard output did not take them.
+void WriteDroppedLine(uint64_t dropped)
+{
+    char message[96];
+    std::snprintf(message, sizeof message, "Standard output was blocked: %" PRIu64 " log %s dropped", dropped,
+                  dropped == 1 ? "line" : "lines");
+    TimeOfDay now = LocalTimeOfDay();
+    char line[kQueuedLineSize];
+    int length = FormatLogLine(line, now.hour, now.minute, now.second, now.millisecond, message);
+    line[length++] = '\n';
+    WriteStandardOutput(line, length);
+}
+
+// Writes the queued lines until the queue closes. A write that fails (the reader has gone) loses
+// its lines; a write that waits (the reader has stopped reading) holds up only this thread.
+void* WriteQueuedLines(void*)
+{
+    for (;;) {
+        uint64_t dropped = 0;
+        int length = TakeLines(&Queue, Batch, kBatchSize, &dropped);
+        if (length < 0) {
+            break;
+        }
+        WriteStandardOutput(Batch, length);
+        if (dropped > 0) {
+            WriteDroppedLine(dropped);
+        }
+    }
+    LeaveThreadGroup(&WriterThreads);
+    // The last act: once the stop sees it, nothing of this thread touches shared state again.
+    SetEvent(&WriterEnded);
+    return nullptr;
+}
 
 // "Socket %d request: 00 01 ..." within the 511 characters a message may have: 260 bytes need
 // 780, so a long ADU is shown in part, ending in "...".
@@ -64,14 +91,20 @@ void TraceAdu(int socket, const char* direction, const uint8_t* adu, uint16_t le
 
 }  // namespace
 
+int StartStdoutLog()
+{
+    return StartDetachedThread(&WriterThreads, WriteQueuedLines, nullptr);
+}
+
 LogTarget* StdoutLogTarget()
 {
     return &Target;
 }
 
-bool LastLogMessageContains(const char* text)
+bool StopStdoutLog(int milliseconds)
 {
-    return Target.LastMessageContains(text);
+    CloseLineQueue(&Queue);
+    return WaitForEventFor(&WriterEnded, milliseconds);
 }
 
 void TraceTransaction(int socket, const uint8_t* request, uint16_t requestLength, const uint8_t* response,

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "log/winsock_error_text.h"
+#include "platform/winsock_error.h"
 
 namespace {
 
@@ -46,5 +47,9 @@ void LogSocketError(const char* what, int number)
 {
     char text[kErrorTextBufferSize] = {};
     std::strncpy(text, WinSockErrorText(number), sizeof text - 1);
+    // An error that the WinSock table does not know is still named, in the system's words.
+    if (text[0] == '\0') {
+        SystemErrorText(number, text, sizeof text);
+    }
     LogEvent("ERROR: %s : %s", what, text);
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // Where log messages go. The console delivers them to its list on the window thread; the headless
-// server writes them to standard output. TakeMessage returns only once the message has been taken
-// (appended), so the caller's stack buffer needs no other owner and one thread's lines keep order.
+// server queues them for standard output. TakeMessage returns only once the target holds the message
+// (appended, or copied into its queue), so the caller's stack buffer needs no other owner and one
+// thread's lines keep order.
 class LogTarget {
 public:
     virtual void TakeMessage(const char* message) = 0;
@@ -20,5 +21,7 @@ void LogEvent(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // "ERROR: <what> : <number>" with the system's error number.
 void LogSystemError(const char* what, int number);
 
-// "ERROR: <what> : <WinSock error text>", the text looked up by WinSock error number (empty if none).
+// "ERROR: <what> : <WinSock error text>", the text looked up by WinSock error number. A number without
+// a WinSock text gets the system's text for it (e.g. "71 Protocol error"), or none when the system has
+// none either.
 void LogSocketError(const char* what, int number);

@@ -1,5 +1,6 @@
 #include "log/log_line.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/clock.h"
@@ -13,11 +14,13 @@ constexpr int kMaxMessageCharacters = 496;   // what fits after the stamp and th
 
 int FormatLogLine(char* line, int hour, int minute, int second, int millisecond, const char* message)
 {
-    // The precision keeps the message's first 496 characters, so a line never exceeds 509.
+    // "%.496s" keeps the first 496 characters of the message, so that the stamped line fits in
+    // 512 bytes with room to spare.
     int length = std::snprintf(line, kLogLineBufferSize, "%02d:%02d:%02d.%03d\t%.496s", hour, minute, second,
                                millisecond, message);
     static_assert(kMaxMessageCharacters == 496, "the format's precision is written out above");
-    return length < 0 ? 0 : length;
+    // What is in the buffer, even if a stamp field were ever wider than its two or three digits.
+    return length < 0 ? 0 : std::min(length, kLogLineBufferSize - 1);
 }
 
 void AppendLogLine(LogView* view, const char* message)

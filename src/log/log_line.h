@@ -3,7 +3,7 @@
 // Capacity of the event log view: the 501st line removes the oldest.
 inline constexpr int kMaxLogLines = 500;
 
-// The view that shows the log: the console's list box, or standard output for the headless server.
+// The view that shows the log and keeps its newest lines: the console's list box.
 class LogView {
 public:
     virtual void AddLine(const char* line) = 0;
@@ -18,5 +18,6 @@ protected:
 // characters of the message), adds it to the view and removes the oldest line past 500.
 void AppendLogLine(LogView* view, const char* message);
 
-// The line AppendLogLine builds, into a buffer of at least 512 bytes; returns its length.
+// The line AppendLogLine builds, into a buffer of at least 512 bytes; returns its length (at most
+// 509, and never more than 511). The headless server stamps its lines with it too.
 int FormatLogLine(char* line, int hour, int minute, int second, int millisecond, const char* message);

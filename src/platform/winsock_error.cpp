@@ -1,6 +1,8 @@
 #include "platform/winsock_error.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -41,6 +43,24 @@ int WinSockErrorFromErrno(int errnoValue)
         }
     }
     return -errnoValue;
+}
+
+void SystemErrorText(int number, char* text, int textSize)
+{
+    if (textSize <= 0) {
+        return;
+    }
+    text[0] = '\0';
+    // Linux keeps its errno values below 4096 (the kernel's MAX_ERRNO); nothing else is negated.
+    constexpr int kLargestErrno = 4095;
+    if (number >= 0 || number < -kLargestErrno) {
+        return;
+    }
+    int errnoValue = -number;
+    char description[128];
+    // The GNU strerror_r: answers a pointer to the text, which may or may not be `description`.
+    const char* words = strerror_r(errnoValue, description, sizeof description);
+    std::snprintf(text, static_cast<size_t>(textSize), "%d %s", errnoValue, words);
 }
 
 int AcceptErrorFromErrno(int errnoValue)

@@ -55,7 +55,7 @@ bool IsServerRunning()
     return !IsEventSignalled(&ServerStoppedEvent);
 }
 
-void StartServer()
+int StartServer()
 {
     StartFailure failure;
     {
@@ -63,7 +63,7 @@ void StartServer()
         // The server counts as running from here until its listener has ended, so a second start
         // can never create a second listener and a stop right after this start is not lost.
         if (IsServerRunning()) {
-            return;
+            return 0;
         }
         int error = 0;
         SocketHandle listenSocket = CreateTcpSocket(&error);
@@ -97,13 +97,14 @@ void StartServer()
         }
     }
     if (failure.what == nullptr) {
-        return;
+        return 0;
     }
     if (failure.systemError) {
         LogSystemError(failure.what, failure.number);
     } else {
         LogSocketError(failure.what, failure.number);
     }
+    return failure.number;
 }
 
 void StopServer()

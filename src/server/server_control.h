@@ -13,7 +13,10 @@ void InitServerControl(const char* bindAddress, uint16_t port);
 void DestroyServerControl();
 
 bool IsServerRunning();
-void StartServer();          // does nothing while running; failures are logged
+// Does nothing while running. 0 when the server started or was already running; otherwise the
+// failed step has been logged and the result is its error number: the WinSock number of a socket
+// step, the system's number when the listener thread could not be created.
+int StartServer();
 void StopServer();           // does nothing while stopped; returns without waiting
 void WaitServerStopped();    // returns once the server is stopped
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include "log/capturing_log_target.h"
 #include "log/event_log.h"
 #include "log/winsock_error_text.h"
+#include "platform/winsock_error.h"
 
 namespace {
 
@@ -51,18 +53,28 @@ TEST(WinSockErrorTextTest, SpotChecksAcrossTheTable)
     }
 }
 
-TEST_F(EventLogTest, SocketErrorWithAddressInUse)
+TEST_F(EventLogTest, SocketErrorNamesTheErrorInWinSockOrSystemWords)
 {
-    LogSocketError("Unable to bind listen socket", 10048);
-    ASSERT_EQ(target.Messages().size(), 1u);
-    EXPECT_EQ(target.Messages()[0], "ERROR: Unable to bind listen socket : WSAEADDRINUSE: Address already in use");
-}
-
-TEST_F(EventLogTest, SocketErrorWithoutTextEndsInColonAndBlank)
-{
-    LogSocketError("Unable to create listen socket", 12345);
-    ASSERT_EQ(target.Messages().size(), 1u);
-    EXPECT_EQ(target.Messages()[0], "ERROR: Unable to create listen socket : ");
+    struct Case {
+        const char* what;
+        int number;
+        const char* message;
+    } cases[] = {
+        {"Unable to bind listen socket", 10048,
+         "ERROR: Unable to bind listen socket : WSAEADDRINUSE: Address already in use"},
+        // An errno without a WinSock counterpart: its number and the system's text, not nothing.
+        {"Listen thread terminated abnormally", WinSockErrorFromErrno(EPROTO),
+         "ERROR: Listen thread terminated abnormally : 71 Protocol error"},
+        {"WSARecv()", WinSockErrorFromErrno(ENOENT), "ERROR: WSARecv() : 2 No such file or directory"},
+        // A number that neither table knows ends in the colon and one blank.
+        {"Unable to create listen socket", 12345, "ERROR: Unable to create listen socket : "},
+    };
+    for (const Case& c : cases) {
+        target.Clear();
+        LogSocketError(c.what, c.number);
+        ASSERT_EQ(target.Messages().size(), 1u);
+        EXPECT_EQ(target.Messages()[0], c.message);
+    }
 }
 
 TEST_F(EventLogTest, SystemErrorShowsSignedNumber)

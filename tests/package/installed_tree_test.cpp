@@ -123,12 +123,13 @@ TEST(InstalledTree, DesktopEntryNamesTheInstalledProgramAndIcon) {
   EXPECT_EQ(found[1], "parvane");
 }
 
+// Every program prints its name and the project version, then the licence it is under.
 TEST(InstalledPrograms, VersionIsTheProjectVersion) {
   for (const std::string& program : InstalledPrograms()) {
     SCOPED_TRACE(program);
     ChildResult result = RunToEnd(Installed("bin/" + program), {"--version"}, {{kHeadlessQt}});
     EXPECT_EQ(result.status, 0) << result.errors;
-    EXPECT_EQ(result.output, program + " " + kExpectedVersion + "\n");
+    EXPECT_EQ(result.output, program + " " + kExpectedVersion + "\nLicensed under the MIT License.\n");
   }
 }
 

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/socket.h"
@@ -56,6 +59,36 @@ bool ReadUntil(ChildProcess* child, const std::string& prefix, std::vector<std::
     return false;
 }
 
+// Four clients each send `requests` reads of 10 registers (under --trace, three log lines' worth of
+// text each); answers how many were answered. A client gives up at its first request left unanswered
+// for 5 s, a bound generous enough for a loaded machine.
+int AnsweredUnderLoad(uint16_t port, int requests)
+{
+    constexpr int kClients = 4;
+    constexpr int kRequestBoundMilliseconds = 5000;
+    std::atomic<int> answered{0};
+    std::vector<std::thread> clients;
+    for (int index = 0; index < kClients; ++index) {
+        clients.emplace_back([&] {
+            TestClient client;
+            if (!client.Connect(port)) {
+                return;
+            }
+            for (int request = 0; request < requests; ++request) {
+                if (!client.Send(ReadRegistersRequest(static_cast<uint16_t>(request), 1, 0, 10)) ||
+                    client.ReceiveResponse(kRequestBoundMilliseconds).size() != 29u) {
+                    return;
+                }
+                ++answered;
+            }
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    return answered;
+}
+
 class CliProcessTest : public testing::Test {
 protected:
     void Run(const std::vector<std::string>& options, bool mergeStandardError = false)
@@ -101,6 +134,51 @@ TEST_F(CliProcessTest, ServesARequestAndStopsInOrderOnSignal)
     }
 }
 
+// `parvane-cli | grep -m1 started`: the reader leaves after the start line, and every later log line
+// meets a closed pipe.
+TEST_F(CliProcessTest, ClosedOutputNeitherEndsTheServerNorItsOrderlyStop)
+{
+    uint16_t port = FreePort();
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--trace"});
+    ASSERT_TRUE(child->WaitForLine("Modbus Server started on ", kBound));
+    child->CloseOutput();
+    for (uint16_t round = 1; round <= 3; ++round) {
+        TestClient client;
+        ASSERT_TRUE(client.Connect(port));
+        ASSERT_TRUE(client.Send(ReadRegistersRequest(round, 1, 0, 1)));
+        EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0, static_cast<uint8_t>(round), 0, 0, 0, 5, 1, 3, 2, 0, 0}));
+    }
+    child->Signal(SIGTERM);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
+}
+
+// A reader that stops reading (a paused terminal, a full pipe) costs log lines, never answers or the
+// stop; once it reads again it learns how many lines it missed.
+TEST_F(CliProcessTest, StalledOutputNeitherHoldsUpServingNorTheStop)
+{
+    // Each round logs far more than the pipe and the server's queue hold together.
+    constexpr int kRequestsPerClient = 1000;
+    uint16_t port = FreePort();
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--trace"});
+    std::vector<std::string> log;
+    ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
+
+    EXPECT_EQ(AnsweredUnderLoad(port, kRequestsPerClient), 4 * kRequestsPerClient);
+    // Read again: every line whole, and the count of those that did not fit.
+    ASSERT_TRUE(ReadUntil(child.get(), "Standard output was blocked: ", &log));
+    EXPECT_TRUE(std::regex_match(log.back(), std::regex(R"(Standard output was blocked: [1-9]\d* log lines dropped)")))
+        << log.back();
+
+    // Stall it again, and stop while nothing reads: the stop must not wait for the reader.
+    EXPECT_EQ(AnsweredUnderLoad(port, kRequestsPerClient), 4 * kRequestsPerClient);
+    int output = child->TakeOutput();
+    auto signalled = std::chrono::steady_clock::now();
+    child->Signal(SIGTERM);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(2));
+    close(output);
+}
+
 TEST_F(CliProcessTest, PortTakenExitsWithStatus1)
 {
     int error = 0;
@@ -141,7 +219,7 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
 TEST_F(CliProcessTest, VersionAndHelp)
 {
     Run({"--version"});
-    EXPECT_EQ(child->ReadToEnd(kBound), "parvane-cli 1.0\n");
+    EXPECT_EQ(child->ReadToEnd(kBound), "parvane-cli 1.0\nLicensed under the MIT License.\n");
     EXPECT_EQ(child->WaitForExit(kBound), 0);
     Run({"--help"});
     EXPECT_EQ(child->ReadToEnd(kBound).rfind("Usage: parvane-cli", 0), 0u);
