@@ -169,7 +169,7 @@ void ConsoleLifecycleTest::programOptions_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("standardOutput");
     QTest::addColumn<QString>("standardError");
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "parvane 1.0\n" << "";
+    QTest::newRow("version") << QStringList{"--version"} << 0 << "parvane 1.0\nLicensed under the MIT License.\n" << "";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: parvane [--port N] [--bind ADDRESS]" << "";
     QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "" << "parvane: unknown option '--verbose'";
     QTest::newRow("port out of range") << QStringList{"--port", "70000"} << 2 << "" << "parvane: invalid port '70000'";
