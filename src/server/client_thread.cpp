@@ -40,8 +40,11 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         socket = slot->clientSocket;
     }
     uint8_t adu[kAduCapacity];
+    ReceiveBuffer received;
+    received.start = 0;
+    received.end = 0;
     for (;;) {
-        uint16_t requestLength = ReceiveAdu(socket, adu, &slot->kickEvent);
+        uint16_t requestLength = ReceiveAdu(socket, &received, adu, &slot->kickEvent);
         if (requestLength == 0) {
             return;
         }
