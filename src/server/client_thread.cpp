@@ -39,10 +39,10 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         std::lock_guard<std::recursive_mutex> hold(slot->lock);
         socket = slot->clientSocket;
     }
-    uint8_t adu[kAduCapacity];
-    ReceiveBuffer received;
-    received.start = 0;
-    received.end = 0;
+    // Both zeroed once per connection: the decoder may read the fixed fields of a short request
+    // past its end, inside `adu`, before it compares the length, and those bytes must hold values.
+    uint8_t adu[kAduCapacity] = {};
+    ReceiveBuffer received = {};
     for (;;) {
         uint16_t requestLength = ReceiveAdu(socket, &received, adu, &slot->kickEvent);
         if (requestLength == 0) {
