@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "log/event_log.h"
-#include "platform/winsock_error.h"
 
 namespace {
 
