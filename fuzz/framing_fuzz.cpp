@@ -1,5 +1,5 @@
 // libFuzzer target for the Modbus/TCP framing: the input is a byte stream that reaches the
-// server's receive path (header check, exact reads) split into segments at points the input also
+// server's receive path (the receive buffer and the header check) split into segments at points the input also
 // chooses, through a socket pair, and every request it frames goes through the request engine
 // and back out as a response, as on a client thread.
 //
@@ -166,10 +166,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The client thread's loop, minus the slot bookkeeping.
     Log.last.clear();
     Log.errors = 0;
-    uint8_t adu[kAduCapacity];
+    uint8_t adu[kAduCapacity] = {};
+    ReceiveBuffer received = {};
     size_t answered = 0;
     for (;;) {
-        uint16_t length = ReceiveAdu(server, adu, &Kick);
+        uint16_t length = ReceiveAdu(server, &received, adu, &Kick);
         if (length == 0) {
             break;
         }

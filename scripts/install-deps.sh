@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config        # compiler and build
   qt6-base-dev qt6-svg-dev fonts-liberation   # the operator console, its SVG artwork and font
-  libgtest-dev libgmock-dev               # unit tests
+  libgtest-dev libgmock-dev valgrind      # unit tests, the memcheck run of the framing tests
   libbenchmark-dev libmodbus-dev strace   # benchmarks, test clients, scripts/bench.sh syscalls
   xvfb xauth                              # console tests and screenshots without a display
   clang libclang-rt-14-dev                # libFuzzer targets

@@ -39,9 +39,12 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         std::lock_guard<std::recursive_mutex> hold(slot->lock);
         socket = slot->clientSocket;
     }
-    uint8_t adu[kAduCapacity];
+    // Both zeroed once per connection: the decoder may read the fixed fields of a short request
+    // past its end, inside `adu`, before it compares the length, and those bytes must hold values.
+    uint8_t adu[kAduCapacity] = {};
+    ReceiveBuffer received = {};
     for (;;) {
-        uint16_t requestLength = ReceiveAdu(socket, adu, &slot->kickEvent);
+        uint16_t requestLength = ReceiveAdu(socket, &received, adu, &slot->kickEvent);
         if (requestLength == 0) {
             return;
         }

@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "server/server_fixture.h"
+#include "server/transaction_trace.h"
 #include "support/sync_counts.h"
 
 namespace {
@@ -375,6 +376,50 @@ TEST_F(ServerStartTest, StopRightAfterStartIsNotLost)
     }
     DestroyServerControl();   // every listener has returned
     EXPECT_EQ(log.Count("Modbus Server stopped"), 20);
+    EXPECT_FALSE(HasAbnormalEnd());
+}
+
+// Holds the client thread in the trace of each transaction until slot 0 has been kicked.
+void WaitUntilSlot0IsKicked(int, const uint8_t*, uint16_t, const uint8_t*, uint16_t)
+{
+    for (int waited = 0; waited < 5000 && !IsKickSignalled(&SlotTable[0].kickEvent); ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+class HeldTransactionTest : public ServerStartTest {
+protected:
+    void SetUp() override
+    {
+        ServerStartTest::SetUp();
+        SetTransactionTrace(WaitUntilSlot0IsKicked);   // before the start: client threads read it unguarded
+        Start();
+    }
+    void TearDown() override
+    {
+        ServerStartTest::TearDown();
+        SetTransactionTrace(nullptr);
+    }
+};
+
+TEST_F(HeldTransactionTest, StopEndsAConnectionBeforeTheRequestsWaitingInItsBuffer)
+{
+    TestClient client;
+    Connect(client);
+    // Forty requests in one segment, taken by one receive: the first is answered and held, and the
+    // stop comes while the other thirty-nine wait in the server's receive buffer.
+    std::vector<uint8_t> burst;
+    for (uint16_t transaction = 0; transaction < 40; ++transaction) {
+        std::vector<uint8_t> one = ReadRegistersRequest(transaction, 1, 0, 1);
+        burst.insert(burst.end(), one.begin(), one.end());
+    }
+    ASSERT_TRUE(client.Send(burst));
+    std::vector<uint8_t> first = client.ReceiveResponse();
+    ASSERT_EQ(first.size(), 11u);
+    EXPECT_EQ(TransactionOf(first), 0);
+    StopServer();
+    EXPECT_TRUE(WaitServerStoppedFor(5000));
+    EXPECT_TRUE(client.ClosedWithoutData());   // none of the thirty-nine is answered
     EXPECT_FALSE(HasAbnormalEnd());
 }
 
