@@ -6,7 +6,6 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -118,20 +117,6 @@ int SetSendTimeout(SocketHandle socket, int milliseconds)
     return 0;
 }
 
-int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error)
-{
-    for (;;) {
-        ssize_t received = recv(socket, buffer, static_cast<size_t>(count), MSG_DONTWAIT);
-        if (received >= 0) {
-            return static_cast<int>(received);
-        }
-        if (errno != EINTR) {
-            *error = LastError();
-            return -1;
-        }
-    }
-}
-
 int ReceiveWaiting(SocketHandle socket, uint8_t* buffer, int count, int* error)
 {
     for (;;) {
@@ -144,12 +129,6 @@ int ReceiveWaiting(SocketHandle socket, uint8_t* buffer, int count, int* error)
             return -1;
         }
     }
-}
-
-bool WaitReadable(SocketHandle socket, int milliseconds)
-{
-    pollfd watched{socket, POLLIN, 0};
-    return poll(&watched, 1, milliseconds) > 0;
 }
 
 int SendBytes(SocketHandle socket, const uint8_t* buffer, int count, int* error)

@@ -33,16 +33,9 @@ int SetKeepAlive(SocketHandle socket);
 int SetReuseAddress(SocketHandle socket);
 int SetSendTimeout(SocketHandle socket, int milliseconds);
 
-// One receive that never waits: the byte count, 0 when the peer has closed, or -1 with *error set
-// (10035 when nothing is there yet).
-int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error);
-
 // One receive that waits without time-out until something has arrived: the byte count, 0 when the
 // peer has closed or the receiving side has been shut down, or -1 with *error set.
 int ReceiveWaiting(SocketHandle socket, uint8_t* buffer, int count, int* error);
-
-// Waits at most `milliseconds` for the socket to become readable; false on time-out or failure.
-bool WaitReadable(SocketHandle socket, int milliseconds);
 
 // One send of the whole buffer that never raises SIGPIPE: the count actually sent, or -1 with
 // *error set. A send that ran out of its SO_SNDTIMEO reports 10060 (WSAETIMEDOUT).

@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -59,4 +60,24 @@ int CreateStreamSocketPair(SocketHandle ends[2])
         return LastError();
     }
     return 0;
+}
+
+int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error)
+{
+    for (;;) {
+        ssize_t received = recv(socket, buffer, static_cast<size_t>(count), MSG_DONTWAIT);
+        if (received >= 0) {
+            return static_cast<int>(received);
+        }
+        if (errno != EINTR) {
+            *error = LastError();
+            return -1;
+        }
+    }
+}
+
+bool WaitReadable(SocketHandle socket, int milliseconds)
+{
+    pollfd watched{socket, POLLIN, 0};
+    return poll(&watched, 1, milliseconds) > 0;
 }

@@ -17,3 +17,10 @@ int SetAbortiveClose(SocketHandle socket);
 
 // Two connected stream sockets in this process, for feeding bytes to the receive path.
 int CreateStreamSocketPair(SocketHandle ends[2]);
+
+// One receive that never waits: the byte count, 0 when the peer has closed, or -1 with *error set
+// (10035 when nothing is there yet).
+int ReceiveNow(SocketHandle socket, uint8_t* buffer, int count, int* error);
+
+// Waits at most `milliseconds` for the socket to become readable; false on time-out or failure.
+bool WaitReadable(SocketHandle socket, int milliseconds);
