@@ -20,7 +20,7 @@ constexpr int kCoilSizeBox = 1227;
 ConfigureAreasDialog::ConfigureAreasDialog(QWidget* owner) : TemplateDialog(kConfigureAreasTemplate, owner)
 {
     ShowSettings(ReadDataAreaSettings());
-    Control(1)->setFocus();
+    Control(kOkCommand)->setFocus();
 }
 
 void ConfigureAreasDialog::ShowSettings(const DataAreaSettings& settings)
@@ -72,11 +72,11 @@ bool ConfigureAreasDialog::CheckAndApply()
 
 void ConfigureAreasDialog::OnCommand(int controlId)
 {
-    if (controlId == 1) {
+    if (controlId == kOkCommand) {
         if (CheckAndApply()) {
-            done(1);
+            done(kOkCommand);
         }
-    } else if (controlId == 2) {
-        done(2);
+    } else if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }

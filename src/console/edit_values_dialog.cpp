@@ -31,16 +31,16 @@ EditValuesDialog::EditValuesDialog(MainWindow* owner) : TemplateDialog(kEditValu
     for (int row = 0; row < kGridRows; ++row) {
         ControlOf<QLabel>(kFirstRowLabel + row)->setText(QString::number(static_cast<uint32_t>(start + kGridColumns * row)));
     }
-    Control(1)->setFocus();
+    Control(kOkCommand)->setFocus();
 }
 
 void EditValuesDialog::OnCommand(int controlId)
 {
-    if (controlId == 1) {
+    if (controlId == kOkCommand) {
         WriteTypedValues();
-        done(1);
-    } else if (controlId == 2) {
-        done(2);
+        done(kOkCommand);
+    } else if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }
 

@@ -11,8 +11,6 @@
 #include <QThread>
 #include <QTreeWidget>
 
-#include <system_error>
-
 #include "console/about_dialog.h"
 #include "console/configure_areas_dialog.h"
 #include "console/console_font.h"
@@ -21,6 +19,7 @@
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
 #include "console/io_buffers_dialog.h"
+#include "console/start_stop_button.h"
 #include "console/view_position.h"
 #include "server/server_control.h"
 
@@ -89,19 +88,6 @@ void SetDumpText(QLineEdit* edit, const char* text)
 
 }  // namespace
 
-bool StartRefreshThread(std::thread* thread, MainWindow* window, int* errorNumber)
-{
-    // std::thread reports a failed creation by exception; this is the one place the console needs
-    // to catch one, to log the failure as the window's start-up requires.
-    try {
-        *thread = std::thread(RefreshThread, window);
-    } catch (const std::system_error& failure) {
-        *errorNumber = failure.code().value();
-        return false;
-    }
-    return true;
-}
-
 MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
     : TemplateDialog(kMainWindowTemplate, nullptr), startRefreshThread(std::move(startRefreshThread))
 {
@@ -128,17 +114,18 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
 
 MainWindow::~MainWindow()
 {
-    // Normally RefreshThread has ended the window and is gone. If the window goes first, end the
-    // thread the orderly way, serving its calls (and the server's log lines) meanwhile.
-    if (refreshThread.joinable()) {
-        if (!refreshThreadEnded.load()) {
+    // Normally RefreshThread has ended the window and has nothing left to do but leave its group.
+    // If the window goes first, end the thread the orderly way, serving its calls (and the
+    // server's log lines) meanwhile.
+    if (refreshThreadStarted) {
+        if (!closedByRefreshThread) {
             SignalExitEvent();
-            while (!refreshThreadEnded.load()) {
+            while (!closedByRefreshThread) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
                 QThread::msleep(2);
             }
         }
-        refreshThread.join();
+        WaitThreadGroupEmpty(&refreshThreads);
     }
     // The server has stopped by now, so nobody logs any more; a later line finds no target
     // instead of a window that is gone.
@@ -160,8 +147,8 @@ void MainWindow::InitMainWindow()
         Control(kResponseDumpBox)->setFont(*ConsoleFont);
     }
 
-    int errorNumber = 0;
-    refreshThreadStarted = startRefreshThread(&refreshThread, this, &errorNumber);
+    const int errorNumber = startRefreshThread(&refreshRun);
+    refreshThreadStarted = errorNumber == 0;
     if (!refreshThreadStarted) {
         LogSystemError("Unable to create console refresh thread", errorNumber);
     } else {
@@ -232,11 +219,6 @@ void MainWindow::ShowRefresh(const RefreshTexts& texts)
     });
 }
 
-void MainWindow::NoteRefreshThreadEnded()
-{
-    refreshThreadEnded.store(true);
-}
-
 void MainWindow::CloseConsole()
 {
     RunOnWindowThread([this] {
@@ -247,6 +229,7 @@ void MainWindow::CloseConsole()
                 dialog->reject();
             }
         }
+        closedByRefreshThread = true;
         done(0);
     });
 }
@@ -295,11 +278,7 @@ void MainWindow::OnCommand(int controlId)
 {
     switch (controlId) {
     case kStartStopButton:
-        if (IsServerRunning()) {
-            StopServer();
-        } else {
-            StartServer();
-        }
+        PressStartStop();   // the caption is left to RefreshThread
         break;
     case kEditValuesButton:
     case kConfigureAreasButton:
@@ -315,7 +294,7 @@ void MainWindow::OnCommand(int controlId)
         GoTo();
         break;
     default:
-        // Among the others, command 2 (Escape): the main window does not close on it.
+        // Among the others kCancelCommand (Escape): the main window does not close on it.
         break;
     }
 }

@@ -15,7 +15,7 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* ow
 
 void TemplateDialog::reject()
 {
-    OnCommand(2);
+    OnCommand(kCancelCommand);
 }
 
 void TemplateDialog::showEvent(QShowEvent* event)

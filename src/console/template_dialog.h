@@ -6,8 +6,7 @@
 #include "console/dialog_template.h"
 
 // A modal dialog made from a template. Every click on a button of the template reaches OnCommand
-// with the button's identifier; Escape and the caption's close button send command 2, as the
-// Cancel command of a dialog box.
+// with the button's identifier; Escape and the caption's close button send kCancelCommand.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 

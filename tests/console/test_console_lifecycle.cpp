@@ -126,10 +126,7 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
 void ConsoleLifecycleTest::refreshThreadFailureIsLoggedAndClosingStillWorks()
 {
     ConsoleFixture fixture;
-    auto failingStart = [](std::thread*, MainWindow*, int* errorNumber) {
-        *errorNumber = 11;
-        return false;
-    };
+    auto failingStart = [](RefreshThreadRun*) { return 11; };
     QVERIFY(fixture.SetUp(failingStart, 0, false));
     QCOMPARE(fixture.LogMessages(), QStringList{QStringLiteral("ERROR: Unable to create console refresh thread : 11")});
     QTest::qWait(300);

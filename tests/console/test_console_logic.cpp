@@ -3,14 +3,12 @@
 #include <QtTest>
 
 #include <cstring>
-#include <thread>
 
 #include "console/command_line.h"
 #include "console/connection_statistics.h"
 #include "console/data_area_settings.h"
 #include "console/dialog_number.h"
 #include "console/edit_value_text.h"
-#include "console/exit_event.h"
 #include "console/hex_dump.h"
 #include "console/refresh_texts.h"
 #include "console/view_position.h"
@@ -48,7 +46,6 @@ private slots:
     void monitorOfASlotWithoutTransactions();
     void gridTextsAtTheEndOfTheTable();
     void captionChangesOnlyOnTransitions();
-    void exitEventWaitsThenStaysSignalled();
 };
 
 namespace {
@@ -553,20 +550,6 @@ void ConsoleLogicTest::captionChangesOnlyOnTransitions()
     QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::ShowStopped);
     QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
     QVERIFY(!showsRunning);
-}
-
-void ConsoleLogicTest::exitEventWaitsThenStaysSignalled()
-{
-    QVERIFY(CreateExitEvent());
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(!WaitExitEvent(50));
-    QVERIFY(timer.elapsed() >= 45);
-    std::thread signaller([] { SignalExitEvent(); });
-    QVERIFY(WaitExitEvent(10000));
-    signaller.join();
-    QVERIFY(WaitExitEvent(0));   // manual reset: it stays signalled
-    DestroyExitEvent();
 }
 
 QTEST_GUILESS_MAIN(ConsoleLogicTest)

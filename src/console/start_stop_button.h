@@ -1,0 +1,4 @@
+#pragma once
+
+// The Start/Stop button: stops a running server and starts a stopped one.
+void PressStartStop();
