@@ -18,6 +18,7 @@ private slots:
     void cleanup();
 
     void startStopCaptionFollowsTheServer();
+    void startClickedWhileClosingDoesNothing();
     void connectedClientShowsSocketAddressCountersAndDumps();
     void viewingAFreeSlotEmptiesTheStatistics();
     void gridStartsAtRegisterZero();
@@ -107,6 +108,20 @@ void ConsoleWindowTest::startStopCaptionFollowsTheServer()
     QTRY_COMPARE_WITH_TIMEOUT(button->text(), QStringLiteral("&Stop Server"), kCycleWaitMs);
     QCOMPARE(fixture.LogMessages().count(QStringLiteral("Modbus Server stopped")), 1);
     QVERIFY(fixture.LogMessages().last().startsWith(QStringLiteral("Modbus Server started on ")));
+}
+
+void ConsoleWindowTest::startClickedWhileClosingDoesNothing()
+{
+    // A start after the refresh thread's stop would keep its wait for the stop from returning.
+    auto* button = fixture.window->Control(1002);
+    QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(), kCycleWaitMs);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!IsServerRunning(), kCycleWaitMs);
+    fixture.window->close();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!IsServerRunning());
+    QVERIFY(fixture.CloseWindow());
+    QCOMPARE(fixture.LogMessages().filter(QStringLiteral("Modbus Server started")).size(), 1);
 }
 
 void ConsoleWindowTest::connectedClientShowsSocketAddressCountersAndDumps()
