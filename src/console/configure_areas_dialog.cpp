@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
 
 #include "console/dialog_number.h"
 
@@ -59,11 +58,8 @@ bool ConfigureAreasDialog::CheckAndApply()
     const DataAreaSettings settings = TypedSettings();
     const DataAreaCheck check = CheckDataAreaSettings(settings);
     if (check.failedField != DataAreaField::None) {
-        QMessageBox message(QMessageBox::Warning, QStringLiteral("Parvane"), QString::fromLatin1(check.message),
-                            QMessageBox::Ok, this);
-        message.exec();
         // The size box is the one to correct, also when the start was the culprit.
-        Control(check.failedField == DataAreaField::RegisterSize ? kRegisterSizeBox : kCoilSizeBox)->setFocus();
+        WarnOperator(check.message, check.failedField == DataAreaField::RegisterSize ? kRegisterSizeBox : kCoilSizeBox);
         return false;
     }
     ApplyDataAreaSettings(settings);

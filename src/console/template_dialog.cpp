@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 
@@ -16,6 +17,13 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* ow
 void TemplateDialog::reject()
 {
     OnCommand(kCancelCommand);
+}
+
+void TemplateDialog::WarnOperator(const char* message, int focusControlId)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Parvane"), QString::fromLatin1(message), QMessageBox::Ok, this);
+    box.exec();
+    Control(focusControlId)->setFocus();
 }
 
 void TemplateDialog::showEvent(QShowEvent* event)

@@ -24,6 +24,10 @@ public:
     void reject() override;
 
 protected:
+    // An operator's error: a warning message box owned by the dialog, captioned "Parvane", with
+    // an OK button only; once it is closed, the focus goes to the box to correct.
+    void WarnOperator(const char* message, int focusControlId);
+
     virtual void OnCommand(int controlId) = 0;
     void showEvent(QShowEvent* event) override;
 

@@ -17,9 +17,11 @@ private slots:
     void cleanup();
 
     void editValuesWritesOnlyFilledBoxes();
+    void editValuesRefusals_data();
+    void editValuesRefusals();
     void editValuesCancelWritesNothing();
     void editValuesForCoils();
-    void editValuesSkipsAddressesPastTheTable();
+    void editValuesDisablesAddressesPastTheTable();
     void configureShowsTheCurrentSettings();
     void configureOkWithoutChangesKeepsEverything();
     void configureRefusals_data();
@@ -74,6 +76,7 @@ struct MessageSeen {
     QString caption;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
 };
 
 // Pre-answers the message box that the next click will raise over `dialog`.
@@ -89,6 +92,7 @@ void AnswerMessageBox(QWidget* dialog, MessageSeen* seen)
             seen->caption = box->windowTitle();
             seen->text = box->text();
             seen->icon = box->icon();
+            seen->buttons = static_cast<int>(box->buttons().size());
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         },
         dialog);
@@ -121,29 +125,74 @@ void ConsoleDialogsTest::editValuesWritesOnlyFilledBoxes()
             rowLabels << In<QLabel>(dialog, 1400 + row)->text();
         }
         Type(dialog, 3000, QStringLiteral("65535"));
-        Type(dialog, 3001, QStringLiteral("65536"));
-        Type(dialog, 3002, QStringLiteral("70000"));
-        Type(dialog, 3003, QStringLiteral("12345678"));   // only the first 7 digits count
         Type(dialog, 3004, QStringLiteral("0"));
-        In<QLineEdit>(dialog, 3015)->setText(QStringLiteral("   "));   // pasted blanks: not empty, 0
-        In<QLineEdit>(dialog, 3029)->setText(QStringLiteral("12ab"));
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        In<QLineEdit>(dialog, 3015)->setText(QStringLiteral(" 12\t"));   // pasted blanks around a number
+        In<QLineEdit>(dialog, 3029)->setText(QStringLiteral("   "));     // blanks only: left alone
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
 
     QCOMPARE(caption, QStringLiteral("Edit Register Values"));
     QCOMPARE(rowLabels, (QStringList{"100", "110", "120"}));
     QCOMPARE(Register(100), uint16_t{65535});
-    QCOMPARE(Register(101), uint16_t{0});
-    QCOMPARE(Register(102), uint16_t{4464});
-    QCOMPARE(Register(103), uint16_t{54919});
     QCOMPARE(Register(104), uint16_t{0});
-    QCOMPARE(Register(115), uint16_t{0});
-    QCOMPARE(Register(129), uint16_t{12});
-    for (uint32_t address : {105u, 106u, 114u, 116u, 128u}) {
+    QCOMPARE(Register(115), uint16_t{12});
+    for (uint32_t address : {101u, 105u, 114u, 116u, 129u}) {
         QCOMPARE(Register(address), static_cast<uint16_t>(1000 + address));
     }
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179 + 2), QStringLiteral("4464"), kCycleWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), QStringLiteral("65535"), kCycleWaitMs);
+}
+
+void ConsoleDialogsTest::editValuesRefusals_data()
+{
+    QTest::addColumn<bool>("coils");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("70000 does not fit 16 bits") << false << 4 << "70000" << register1234;
+    QTest::newRow("65536") << false << 4 << "65536" << register1234;
+    QTest::newRow("-1 has a sign") << false << 4 << "-1" << register1234;
+    QTest::newRow("1.5 is not whole") << false << 4 << "1.5" << register1234;
+    QTest::newRow("eight digits are read whole") << false << 4 << "12345678" << register1234;
+    QTest::newRow("letters after digits") << false << 4 << "12ab" << register1234;
+    QTest::newRow("coil 5") << true << 7 << "5" << QStringLiteral("The value for coil 1237 must be 0 or 1.");
+}
+
+void ConsoleDialogsTest::editValuesRefusals()
+{
+    QFETCH(bool, coils);
+    QFETCH(int, box);
+    QFETCH(QString, text);
+    if (coils) {
+        QTest::mouseClick(fixture.window->Control(1233), Qt::LeftButton);
+    }
+    fixture.window->SetViewPosition(1230);
+    MessageSeen seen;
+    bool stayedOpen = false;
+    QString focusAfter;
+    WhenModalOpens([&](QWidget* dialog) {
+        QApplication::setActiveWindow(dialog);
+        Type(dialog, 3000, QStringLiteral("1"));   // a good box before the refused one is not written either
+        In<QLineEdit>(dialog, 3000 + box)->setText(text);
+        AnswerMessageBox(dialog, &seen);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
+        stayedOpen = dialog->isVisible();
+        focusAfter = dialog->focusWidget() != nullptr ? dialog->focusWidget()->objectName() : QStringLiteral("none");
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
+    });
+    QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+
+    QVERIFY(seen.shown);
+    QCOMPARE(seen.caption, QStringLiteral("Parvane"));
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.buttons, 1);
+    QTEST(seen.text, "message");
+    QVERIFY(stayedOpen);
+    QCOMPARE(focusAfter, QString::number(3000 + box));
+    for (uint32_t address = 1230; address < 1260; ++address) {
+        QCOMPARE(coils ? uint16_t{Coil(address)} : Register(address), uint16_t{0});
+    }
 }
 
 void ConsoleDialogsTest::editValuesCancelWritesNothing()
@@ -176,7 +225,7 @@ void ConsoleDialogsTest::editValuesForCoils()
     WhenModalOpens([&](QWidget* dialog) {
         caption = dialog->windowTitle();
         firstRow = In<QLabel>(dialog, 1400)->text();
-        Type(dialog, 3000, QStringLiteral("5"));
+        Type(dialog, 3000, QStringLiteral("1"));
         Type(dialog, 3001, QStringLiteral("0"));
         Type(dialog, 3002, QStringLiteral("1"));
         QTest::keyClick(In<QLineEdit>(dialog, 3002), Qt::Key_Return);   // Enter is OK
@@ -190,16 +239,19 @@ void ConsoleDialogsTest::editValuesForCoils()
     QCOMPARE(Register(40), uint16_t{0});
 }
 
-void ConsoleDialogsTest::editValuesSkipsAddressesPastTheTable()
+void ConsoleDialogsTest::editValuesDisablesAddressesPastTheTable()
 {
     fixture.window->SetViewPosition(65535);   // lands on 65,510
-    WhenModalOpens([](QWidget* dialog) {
+    QList<bool> enabled;
+    WhenModalOpens([&enabled](QWidget* dialog) {
         for (int i = 0; i < 30; ++i) {
+            enabled << In<QLineEdit>(dialog, 3000 + i)->isEnabled();
             Type(dialog, 3000 + i, QStringLiteral("7"));
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+    QCOMPARE(enabled.mid(24), (QList<bool>{true, true, false, false, false, false}));
     QCOMPARE(Register(65510), uint16_t{7});
     QCOMPARE(Register(65535), uint16_t{7});
     QCOMPARE(Register(0), uint16_t{0});   // nothing wrapped round to the start

@@ -24,9 +24,8 @@ private slots:
     void hexDump_data();
     void hexDump();
     void hexDumpOfLargestAdu();
-    void editValue_data();
-    void editValue();
-    void editValueEmptyBoxIsSkipped();
+    void editValues_data();
+    void editValues();
     void dialogNumber_data();
     void dialogNumber();
     void dataAreaChecks_data();
@@ -177,45 +176,60 @@ void ConsoleLogicTest::hexDumpOfLargestAdu()
     QCOMPARE(QByteArray(text + 3 * (kAduCapacity - 1), 3), QByteArray("FC "));
 }
 
-void ConsoleLogicTest::editValue_data()
+void ConsoleLogicTest::editValues_data()
 {
+    QTest::addColumn<bool>("registers");
+    QTest::addColumn<int>("viewStart");
+    QTest::addColumn<int>("box");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<uint>("registerValue");
-    QTest::addColumn<uint>("coilValue");
-    QTest::newRow("0 writes 0") << QByteArray("0") << 0 << 0u << 0u;
-    QTest::newRow("blanks only are not empty and write 0") << QByteArray("   ") << 0 << 0u << 0u;
-    QTest::newRow("65535 stays") << QByteArray("65535") << 65535 << 65535u << 1u;
-    QTest::newRow("65536 wraps to 0") << QByteArray("65536") << 65536 << 0u << 1u;
-    QTest::newRow("70000 stores 4464") << QByteArray("70000") << 70000 << 4464u << 1u;
-    QTest::newRow("eight digits count as their first seven") << QByteArray("12345678") << 1234567 << 54919u << 1u;
-    QTest::newRow("coil 5 stores 1") << QByteArray("5") << 5 << 5u << 1u;
-    QTest::newRow("coil 1 stores 1") << QByteArray("1") << 1 << 1u << 1u;
-    QTest::newRow("leading blanks skipped") << QByteArray("  42") << 42 << 42u << 1u;
-    QTest::newRow("digits up to the first other character") << QByteArray("12ab34") << 12 << 12u << 1u;
-    QTest::newRow("letters first give 0") << QByteArray("abc") << 0 << 0u << 0u;
-    QTest::newRow("minus one is the low 16 bits of -1") << QByteArray("-1") << -1 << 65535u << 1u;
-    QTest::newRow("plus sign") << QByteArray("+9") << 9 << 9u << 1u;
-    QTest::newRow("sign alone gives 0") << QByteArray("-") << 0 << 0u << 0u;
-    QTest::newRow("digits after the 7th character are cut") << QByteArray("      12") << 1 << 1u << 1u;
-    QTest::newRow("largest seven digits") << QByteArray("9999999") << 9999999 << (9999999u & 0xFFFFu) << 1u;
+    QTest::addColumn<int>("value");         // -1: the box is skipped
+    QTest::addColumn<QString>("message");   // empty: accepted
+    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("65535") << true << 1230 << 4 << QByteArray("65535") << 65535 << QString();
+    QTest::newRow("0") << true << 1230 << 4 << QByteArray("0") << 0 << QString();
+    QTest::newRow("blanks around") << true << 1230 << 4 << QByteArray(" \t42  ") << 42 << QString();
+    QTest::newRow("empty is skipped") << true << 1230 << 4 << QByteArray("") << -1 << QString();
+    QTest::newRow("blanks only are skipped") << true << 1230 << 4 << QByteArray("   ") << -1 << QString();
+    QTest::newRow("65536") << true << 1230 << 4 << QByteArray("65536") << -1 << register1234;
+    QTest::newRow("70000 is not stored as 4464") << true << 1230 << 4 << QByteArray("70000") << -1 << register1234;
+    QTest::newRow("-1 is not stored as 65535") << true << 1230 << 4 << QByteArray("-1") << -1 << register1234;
+    QTest::newRow("+1") << true << 1230 << 4 << QByteArray("+1") << -1 << register1234;
+    QTest::newRow("1.5 is not stored as 15 or 1") << true << 1230 << 4 << QByteArray("1.5") << -1 << register1234;
+    QTest::newRow("letters") << true << 1230 << 4 << QByteArray("12ab") << -1 << register1234;
+    QTest::newRow("blank inside") << true << 1230 << 4 << QByteArray("1 2") << -1 << register1234;
+    QTest::newRow("long text is read whole") << true << 1230 << 4 << QByteArray("0000001x") << -1 << register1234;
+    QTest::newRow("past 32 bits") << true << 1230 << 4 << QByteArray("99999999999999999999") << -1 << register1234;
+    QTest::newRow("coil 1") << false << 10 << 7 << QByteArray("1") << 1 << QString();
+    QTest::newRow("coil 0") << false << 10 << 7 << QByteArray("0") << 0 << QString();
+    QTest::newRow("coil 5 is not stored as 1")
+        << false << 10 << 7 << QByteArray("5") << -1 << QStringLiteral("The value for coil 17 must be 0 or 1.");
+    QTest::newRow("last register") << true << 65510 << 25 << QByteArray("7") << 7 << QString();
+    QTest::newRow("past the table anything is skipped") << true << 65510 << 26 << QByteArray("70000") << -1 << QString();
 }
 
-void ConsoleLogicTest::editValue()
+void ConsoleLogicTest::editValues()
 {
+    QFETCH(bool, registers);
+    QFETCH(int, viewStart);
+    QFETCH(int, box);
     QFETCH(QByteArray, text);
-    int32_t value = 12345;
-    QVERIFY(ParseEditValue(text.constData(), &value));
-    QTEST(static_cast<int>(value), "value");
-    QTEST(static_cast<uint>(RegisterValueFromEdit(value)), "registerValue");
-    QTEST(static_cast<uint>(CoilValueFromEdit(value)), "coilValue");
-}
-
-void ConsoleLogicTest::editValueEmptyBoxIsSkipped()
-{
-    int32_t value = 12345;
-    QVERIFY(!ParseEditValue("", &value));
-    QCOMPARE(value, 12345);
+    QFETCH(int, value);
+    QFETCH(QString, message);
+    // Box 0 holds a good value: it is written only when no other box is refused.
+    const char* texts[kGridCells];
+    for (const char*& boxText : texts) {
+        boxText = "";
+    }
+    texts[0] = "1";
+    texts[box] = text.constData();
+    const EditValuesReading reading = ReadEditValues(texts, registers, viewStart);
+    QCOMPARE(QString::fromLatin1(reading.message), message);
+    QCOMPARE(reading.refusedBox, message.isEmpty() ? -1 : box);
+    QCOMPARE(reading.filled[0], message.isEmpty());
+    QCOMPARE(reading.filled[box], value >= 0);
+    if (value >= 0) {
+        QCOMPARE(static_cast<int>(reading.values[box]), value);
+    }
 }
 
 void ConsoleLogicTest::dialogNumber_data()
