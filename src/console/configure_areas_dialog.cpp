@@ -3,8 +3,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "console/dialog_number.h"
-
 namespace {
 
 constexpr int kRegisterFunctionBoxes[kRegisterFunctionCount] = {1214, 1215, 1216, 1217, 1218};
@@ -13,6 +11,24 @@ constexpr int kRegisterStartBox = 1219;
 constexpr int kRegisterSizeBox = 1220;
 constexpr int kCoilStartBox = 1226;
 constexpr int kCoilSizeBox = 1227;
+
+// The box the operator is sent to: an unreadable number's own box; after a failed range check
+// the size box, also when the start was the culprit.
+int BoxOf(DataAreaField field)
+{
+    switch (field) {
+    case DataAreaField::RegisterStart:
+        return kRegisterStartBox;
+    case DataAreaField::RegisterSize:
+        return kRegisterSizeBox;
+    case DataAreaField::CoilStart:
+        return kCoilStartBox;
+    case DataAreaField::CoilSize:
+    case DataAreaField::None:
+        break;
+    }
+    return kCoilSizeBox;
+}
 
 }  // namespace
 
@@ -36,31 +52,28 @@ void ConfigureAreasDialog::ShowSettings(const DataAreaSettings& settings)
     }
 }
 
-DataAreaSettings ConfigureAreasDialog::TypedSettings() const
+bool ConfigureAreasDialog::CheckAndApply()
 {
-    auto number = [this](int box) { return ReadUnsignedNumber(ControlOf<QLineEdit>(box)->text().toLatin1().constData()); };
+    const QByteArray registerStart = ControlOf<QLineEdit>(kRegisterStartBox)->text().toLatin1();
+    const QByteArray registerSize = ControlOf<QLineEdit>(kRegisterSizeBox)->text().toLatin1();
+    const QByteArray coilStart = ControlOf<QLineEdit>(kCoilStartBox)->text().toLatin1();
+    const QByteArray coilSize = ControlOf<QLineEdit>(kCoilSizeBox)->text().toLatin1();
     DataAreaSettings settings{};
-    settings.registerStart = number(kRegisterStartBox);
-    settings.registerSize = number(kRegisterSizeBox);
+    DataAreaCheck check = ReadDataAreaNumbers(
+        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
+        &settings);
+    if (check.failedField == DataAreaField::None) {
+        check = CheckDataAreaSettings(settings);
+    }
+    if (check.failedField != DataAreaField::None) {
+        WarnOperator(check.message, BoxOf(check.failedField));
+        return false;
+    }
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
         settings.registerFunctions[i] = ControlOf<QCheckBox>(kRegisterFunctionBoxes[i])->isChecked();
     }
-    settings.coilStart = number(kCoilStartBox);
-    settings.coilSize = number(kCoilSizeBox);
     for (int i = 0; i < kCoilFunctionCount; ++i) {
         settings.coilFunctions[i] = ControlOf<QCheckBox>(kCoilFunctionBoxes[i])->isChecked();
-    }
-    return settings;
-}
-
-bool ConfigureAreasDialog::CheckAndApply()
-{
-    const DataAreaSettings settings = TypedSettings();
-    const DataAreaCheck check = CheckDataAreaSettings(settings);
-    if (check.failedField != DataAreaField::None) {
-        // The size box is the one to correct, also when the start was the culprit.
-        WarnOperator(check.message, check.failedField == DataAreaField::RegisterSize ? kRegisterSizeBox : kCoilSizeBox);
-        return false;
     }
     ApplyDataAreaSettings(settings);
     return true;

@@ -314,7 +314,17 @@ void ConsoleDialogsTest::configureRefusals_data()
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
     QTest::newRow("register size 0") << "5" << "0" << "0" << "10" << zero << 1220;
     QTest::newRow("register size empty") << "5" << "" << "0" << "10" << zero << 1220;
-    QTest::newRow("register size letters") << "5" << "abc" << "0" << "10" << zero << 1220;
+    const QString registersStart = QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
+    const QString registersSize = QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
+    const QString coilsStart = QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
+    const QString coilsSize = QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
+    QTest::newRow("register start past 32 bits is not another start")
+        << "4294967306" << "1" << "0" << "10" << registersStart << 1219;
+    QTest::newRow("register size letters") << "5" << "abc" << "0" << "10" << registersSize << 1220;
+    QTest::newRow("register size negative") << "5" << "-1" << "0" << "10" << registersSize << 1220;
+    QTest::newRow("coil start pasted letters") << "5" << "10" << "1x" << "10" << coilsStart << 1226;
+    QTest::newRow("coil size past 32 bits") << "5" << "10" << "0" << "4294967296" << coilsSize << 1227;
+    QTest::newRow("unreadable coil size before a register range check") << "70000" << "1" << "0" << "x" << coilsSize << 1227;
     QTest::newRow("register 65535 + 2") << "65535" << "2" << "0" << "10" << exceed << 1220;
     QTest::newRow("register start 70000 blames the size box") << "70000" << "1" << "0" << "10" << exceed << 1220;
     QTest::newRow("register size near 2^32") << "10" << "4294967290" << "0" << "10" << exceed << 1220;
@@ -334,10 +344,11 @@ void ConsoleDialogsTest::configureRefusals()
     bool stayedOpen = false;
     WhenModalOpens([&](QWidget* dialog) {
         QApplication::setActiveWindow(dialog);
-        Type(dialog, 1219, registerStart);
-        Type(dialog, 1220, registerSize);
-        Type(dialog, 1226, coilStart);
-        Type(dialog, 1227, coilSize);
+        // Set as pasted: typing into the start boxes takes digits only.
+        In<QLineEdit>(dialog, 1219)->setText(registerStart);
+        In<QLineEdit>(dialog, 1220)->setText(registerSize);
+        In<QLineEdit>(dialog, 1226)->setText(coilStart);
+        In<QLineEdit>(dialog, 1227)->setText(coilSize);
         QTest::mouseClick(In<QCheckBox>(dialog, 1214), Qt::LeftButton);   // unchecked, never applied
         AnswerMessageBox(dialog, &seen);
         QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);

@@ -256,47 +256,62 @@ void ConsoleLogicTest::dialogNumber()
 
 void ConsoleLogicTest::dataAreaChecks_data()
 {
-    QTest::addColumn<uint>("registerStart");
-    QTest::addColumn<uint>("registerSize");
-    QTest::addColumn<uint>("coilStart");
-    QTest::addColumn<uint>("coilSize");
+    QTest::addColumn<QByteArray>("registerStart");
+    QTest::addColumn<QByteArray>("registerSize");
+    QTest::addColumn<QByteArray>("coilStart");
+    QTest::addColumn<QByteArray>("coilSize");
     QTest::addColumn<int>("failedField");
     QTest::addColumn<QString>("message");
     const int none = static_cast<int>(DataAreaField::None);
+    const int registerStart = static_cast<int>(DataAreaField::RegisterStart);
     const int registerSize = static_cast<int>(DataAreaField::RegisterSize);
+    const int coilStart = static_cast<int>(DataAreaField::CoilStart);
     const int coilSize = static_cast<int>(DataAreaField::CoilSize);
     const QString zero = QStringLiteral("Size must be greater than zero.");
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
-    QTest::newRow("whole tables") << 0u << 65536u << 0u << 65536u << none << QString();
-    QTest::newRow("last register alone") << 65535u << 1u << 0u << 1u << none << QString();
-    QTest::newRow("last register and one past") << 65535u << 2u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register start past the table") << 70000u << 1u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register sum would wrap 32 bits") << 10u << 4294967290u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register size zero") << 0u << 0u << 0u << 1u << registerSize << zero;
-    QTest::newRow("register size zero before a bad start") << 70000u << 0u << 0u << 0u << registerSize << zero;
-    QTest::newRow("registers checked before coils") << 1u << 65536u << 0u << 0u << registerSize << exceed;
-    QTest::newRow("coil size zero") << 100u << 100u << 5u << 0u << coilSize << zero;
-    QTest::newRow("coil range too large") << 100u << 100u << 65000u << 537u << coilSize << exceed;
-    QTest::newRow("coil range exactly fits") << 100u << 100u << 65000u << 536u << none << QString();
+    QTest::newRow("whole tables") << QByteArray("0") << QByteArray("65536") << QByteArray("0") << QByteArray("65536") << none << QString();
+    QTest::newRow("last register alone") << QByteArray("65535") << QByteArray("1") << QByteArray("0") << QByteArray("1") << none << QString();
+    QTest::newRow("empty start counts as 0") << QByteArray("") << QByteArray("1") << QByteArray(" ") << QByteArray("1") << none << QString();
+    QTest::newRow("last register and one past") << QByteArray("65535") << QByteArray("2") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register start past the table") << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register sum would wrap 32 bits") << QByteArray("10") << QByteArray("4294967290") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register size zero") << QByteArray("0") << QByteArray("0") << QByteArray("0") << QByteArray("1") << registerSize << zero;
+    QTest::newRow("empty size counts as 0") << QByteArray("0") << QByteArray("") << QByteArray("0") << QByteArray("1") << registerSize << zero;
+    QTest::newRow("register size zero before a bad start") << QByteArray("70000") << QByteArray("0") << QByteArray("0") << QByteArray("0") << registerSize << zero;
+    QTest::newRow("registers checked before coils") << QByteArray("1") << QByteArray("65536") << QByteArray("0") << QByteArray("0") << registerSize << exceed;
+    QTest::newRow("coil size zero") << QByteArray("100") << QByteArray("100") << QByteArray("5") << QByteArray("0") << coilSize << zero;
+    QTest::newRow("coil range too large") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("537") << coilSize << exceed;
+    QTest::newRow("coil range exactly fits") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("536") << none << QString();
+    QTest::newRow("start past 32 bits is not 10")
+        << QByteArray("4294967306") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerStart
+        << QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
+    QTest::newRow("negative size")
+        << QByteArray("0") << QByteArray("-1") << QByteArray("0") << QByteArray("1") << registerSize
+        << QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
+    QTest::newRow("letters in the coil start")
+        << QByteArray("0") << QByteArray("1") << QByteArray("ab") << QByteArray("1") << coilStart
+        << QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
+    QTest::newRow("unreadable coil size before the register range")
+        << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1 0") << coilSize
+        << QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
 }
 
 void ConsoleLogicTest::dataAreaChecks()
 {
-    QFETCH(uint, registerStart);
-    QFETCH(uint, registerSize);
-    QFETCH(uint, coilStart);
-    QFETCH(uint, coilSize);
+    QFETCH(QByteArray, registerStart);
+    QFETCH(QByteArray, registerSize);
+    QFETCH(QByteArray, coilStart);
+    QFETCH(QByteArray, coilSize);
     QFETCH(QString, message);
     DataAreaSettings settings{};
-    settings.registerStart = registerStart;
-    settings.registerSize = registerSize;
-    settings.coilStart = coilStart;
-    settings.coilSize = coilSize;
-    const DataAreaCheck check = CheckDataAreaSettings(settings);
-    QTEST(static_cast<int>(check.failedField), "failedField");
-    if (check.failedField != DataAreaField::None) {
-        QCOMPARE(QString::fromLatin1(check.message), message);
+    DataAreaCheck check = ReadDataAreaNumbers(
+        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
+        &settings);
+    if (check.failedField == DataAreaField::None) {
+        check = CheckDataAreaSettings(settings);
     }
+    QTEST(static_cast<int>(check.failedField), "failedField");
+    QCOMPARE(check.failedField == DataAreaField::None ? QString() : QString::fromLatin1(check.message), message);
 }
 
 void ConsoleLogicTest::scrollPosition_data()
