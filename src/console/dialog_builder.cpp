@@ -76,6 +76,7 @@ QWidget* MakeLogList(QWidget* parent)
     list->setItemsExpandable(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);   // one scroll step is one line
     list->setFocusPolicy(Qt::ClickFocus);
     list->header()->setStretchLastSection(true);
     list->header()->setSectionResizeMode(0, QHeaderView::Fixed);

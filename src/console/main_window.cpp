@@ -102,6 +102,9 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
         const QSignalBlocker blocker(scrollBar);
         scrollBar->setSliderPosition(start / kGridLineStep);
     });
+    QScrollBar* logBar = ControlOf<QTreeWidget>(kEventLogList)->verticalScrollBar();
+    connect(logBar, &QAbstractSlider::valueChanged, this,
+            [this, logBar](int value) { logFollowsEnd = value >= logBar->maximum(); });
     stopPoll.setInterval(kStopPollMilliseconds);
     connect(&stopPoll, &QTimer::timeout, this, [this] {
         if (!IsServerRunning()) {
@@ -171,7 +174,11 @@ void MainWindow::AddLine(const char* line)
     if (tab >= 0) {
         item->setText(1, text.mid(tab + 1));
     }
-    ControlOf<QTreeWidget>(kEventLogList)->addTopLevelItem(item);
+    auto* list = ControlOf<QTreeWidget>(kEventLogList);
+    list->addTopLevelItem(item);
+    if (logFollowsEnd) {
+        list->scrollToBottom();
+    }
 }
 
 int MainWindow::LineCount()
@@ -181,7 +188,14 @@ int MainWindow::LineCount()
 
 void MainWindow::DeleteFirstLine()
 {
-    delete ControlOf<QTreeWidget>(kEventLogList)->takeTopLevelItem(0);
+    auto* list = ControlOf<QTreeWidget>(kEventLogList);
+    delete list->takeTopLevelItem(0);
+    QScrollBar* bar = list->verticalScrollBar();
+    if (logFollowsEnd) {
+        list->scrollToBottom();
+    } else if (bar->value() > 0) {
+        bar->setValue(bar->value() - 1);   // the lines the operator looks at moved up by one
+    }
 }
 
 ViewState MainWindow::ReadViewState()

@@ -64,5 +64,8 @@ private:
     RefreshThreadRun refreshRun{this, &refreshThreads};
     bool refreshThreadStarted = false;
     bool closedByRefreshThread = false;   // window thread only: RefreshThread's CloseConsole ran
+    // Window thread only: the log list was scrolled to its end, by the operator or by new lines,
+    // so new lines keep it there; once the operator scrolls up it stays on the lines shown.
+    bool logFollowsEnd = true;
     QTimer stopPoll;   // closing without RefreshThread: waits for the server's stop without blocking
 };

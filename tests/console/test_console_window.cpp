@@ -32,7 +32,7 @@ private slots:
     void cellsOutsideTheWindowShowDashes();
     void logLineShowsStampAndMessageInColumns();
     void logKeepsTheNewest500Lines();
-    void logLeavesTheScrollPositionAlone();
+    void logFollowsItsEndUntilTheOperatorScrollsUp();
     void workerLogsWhileADialogIsOpen();
     void escapeLeavesTheMainWindowOpen();
     void closingWithClientsConnectedLogsTheirEndsFirst();
@@ -378,20 +378,44 @@ void ConsoleWindowTest::logKeepsTheNewest500Lines()
     }());
 }
 
-void ConsoleWindowTest::logLeavesTheScrollPositionAlone()
+void ConsoleWindowTest::logFollowsItsEndUntilTheOperatorScrollsUp()
 {
     auto* list = qobject_cast<QTreeWidget*>(fixture.window->Control(1011));
+    QScrollBar* bar = list->verticalScrollBar();
+    auto shown = [list](int line) {
+        return list->viewport()->rect().contains(list->visualItemRect(list->topLevelItem(line)));
+    };
+    auto topMessage = [list] { return list->itemAt(QPoint(2, 2))->text(1); };
+
+    // A failed start after many lines is in view at once.
     for (int i = 0; i < 100; ++i) {
         LogEvent("line %d", i);
     }
+    LogSocketError("Unable to bind listen socket", 10048);
     QApplication::processEvents();
-    QCOMPARE(list->verticalScrollBar()->value(), 0);   // new lines do not pull the view down
-    list->verticalScrollBar()->setValue(40);
-    for (int i = 0; i < 10; ++i) {
-        LogEvent("more %d", i);
-    }
+    QVERIFY(bar->maximum() > 60);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(shown(list->topLevelItemCount() - 1));
+
+    // Scrolled up by the operator, it stays on the lines shown, also while the oldest lines go.
+    bar->setValue(60);
+    const QString top = topMessage();
+    RunOffWindowThread([] {
+        for (int i = 0; i < 450; ++i) {
+            LogEvent("more %d", i);
+        }
+    });
     QApplication::processEvents();
-    QCOMPARE(list->verticalScrollBar()->value(), 40);
+    QCOMPARE(list->topLevelItemCount(), 500);
+    QCOMPARE(topMessage(), top);
+
+    // Back at the end, it follows again.
+    bar->setValue(bar->maximum());
+    LogEvent("newest");
+    QApplication::processEvents();
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(shown(499));
+    QCOMPARE(list->topLevelItem(499)->text(1), QStringLiteral("newest"));
 }
 
 void ConsoleWindowTest::workerLogsWhileADialogIsOpen()
