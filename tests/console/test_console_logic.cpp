@@ -34,8 +34,6 @@ private slots:
     void scrollPosition();
     void scrollRequests_data();
     void scrollRequests();
-    void goToPastSignedRangeGoesToLastRow_data();
-    void goToPastSignedRangeGoesToLastRow();
     void gridCell_data();
     void gridCell();
     void commandLine_data();
@@ -367,24 +365,6 @@ void ConsoleLogicTest::scrollRequests()
     int32_t value = base;
     QTEST(ScrollRequestValue(request, base, thumb, &value), "acted");
     QTEST(ScrollPositionForValue(value) * 10, "landsOn");
-}
-
-void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow_data()
-{
-    QTest::addColumn<uint>("typed");
-    QTest::addColumn<int>("firstAddress");
-    QTest::newRow("empty box reads 0") << 0u << 0;
-    QTest::newRow("1234") << 1234u << 1230;
-    QTest::newRow("65535") << 65535u << 65510;
-    QTest::newRow("2,147,483,647") << 2147483647u << 65510;
-    QTest::newRow("2,147,483,648") << 2147483648u << 65510;
-    QTest::newRow("4,294,967,295") << 4294967295u << 65510;
-}
-
-void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow()
-{
-    QFETCH(uint, typed);
-    QTEST(ScrollPositionForValue(GoToValue(typed)) * 10, "firstAddress");
 }
 
 void ConsoleLogicTest::gridCell_data()

@@ -146,6 +146,8 @@ void ConsoleWindowTest::connectedClientShowsSocketAddressCountersAndDumps()
     QCOMPARE(fixture.Text(1226), QStringLiteral("00 01 00 00 00 06 01 03 00 00 00 0A "));
     QVERIFY(fixture.Text(1228).startsWith(QStringLiteral("00 01 00 00 00 17 01 03 14 00 00 ")));
     QCOMPARE(fixture.Text(1228).size(), 29 * 3);
+    const QFontMetrics dumpFont(fixture.window->Control(1226)->font());   // bytes line up in columns
+    QCOMPARE(dumpFont.horizontalAdvance(QLatin1Char('i')), dumpFont.horizontalAdvance(QLatin1Char('W')));
     for (int row = 1; row < 4; ++row) {
         QCOMPARE(fixture.Text(1901 + row), QString());
         QCOMPARE(fixture.Text(2001 + row), QString());
