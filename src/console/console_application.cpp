@@ -61,6 +61,8 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
 
     {
         MainWindow window;
+        // Where the server listens, so that the operator can point a client at it.
+        window.setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromStdString(options.bindAddress)).arg(options.port));
         CloseOnStopSignal(&window);
         if (windowOpened) {
             windowOpened(&window);

@@ -197,7 +197,8 @@ constexpr ControlTemplate kIoBuffersControls[] = {
 // Template 118: About.
 constexpr ControlTemplate kAboutControls[] = {
     {kCancelCommand, ControlKind::DefaultPushButton, "OK", 50, 65, 50, 14, kStyleTabStop},
-    {kNoControlId, ControlKind::Label, "Parvane\n\nVersion " PARVANE_VERSION, 5, 10, 140, 50, kStyleAlignCenter | kStyleNoPrefix},
+    {kNoControlId, ControlKind::Label, "Parvane\n\nVersion " PARVANE_VERSION "\nLicensed under the " PARVANE_LICENSE, 5, 10, 140, 50,
+     kStyleAlignCenter | kStyleNoPrefix},
 };
 
 }  // namespace

@@ -18,7 +18,7 @@ int main(int argc, char* argv[])
         std::fputs(CommandLineUsage(), stdout);
         return 0;
     case CommandLineAction::ShowVersion:
-        std::printf("parvane %s\n", PARVANE_VERSION);
+        std::printf("parvane %s\nLicensed under the %s\n", PARVANE_VERSION, PARVANE_LICENSE);
         return 0;
     case CommandLineAction::Fail:
         std::fprintf(stderr, "parvane: %s\n%s", error.c_str(), CommandLineUsage());

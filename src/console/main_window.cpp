@@ -10,6 +10,7 @@
 #include <QSignalBlocker>
 #include <QThread>
 #include <QTreeWidget>
+#include <QWheelEvent>
 
 #include "console/about_dialog.h"
 #include "console/configure_areas_dialog.h"
@@ -45,6 +46,7 @@ constexpr int kIoBuffersButton = 1242;
 constexpr int kAboutButton = 1231;
 
 constexpr int kStopPollMilliseconds = 20;
+constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
 
 // The scroll bar's actions as the grid's scroll requests.
 int ScrollRequestOf(int sliderAction)
@@ -105,6 +107,12 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
     QScrollBar* logBar = ControlOf<QTreeWidget>(kEventLogList)->verticalScrollBar();
     connect(logBar, &QAbstractSlider::valueChanged, this,
             [this, logBar](int value) { logFollowsEnd = value >= logBar->maximum(); });
+    for (int row = 0; row < kGridRows; ++row) {
+        Control(kFirstRowLabel + row)->installEventFilter(this);
+    }
+    for (int i = 0; i < kGridCells; ++i) {
+        Control(kFirstGridCell + i)->installEventFilter(this);
+    }
     stopPoll.setInterval(kStopPollMilliseconds);
     connect(&stopPoll, &QTimer::timeout, this, [this] {
         if (!IsServerRunning()) {
@@ -285,6 +293,39 @@ void MainWindow::ScrollDataGrid(int request, int thumbPosition)
     int32_t value = 0;
     if (ScrollRequestValue(request, base, thumbPosition, &value)) {
         SetViewPosition(value);
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The grid's labels: a turn of the wheel over a cell or a row label scrolls the grid.
+    if (event->type() == QEvent::Wheel) {
+        TurnWheelOverGrid(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return TemplateDialog::eventFilter(watched, event);
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event)
+{
+    // Between the grid's labels the turn reaches the window itself.
+    const QRect grid = Control(kFirstRowLabel)->geometry().united(Control(kFirstGridCell + kGridCells - 1)->geometry());
+    if (!grid.contains(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    TurnWheelOverGrid(event->angleDelta().y());
+    event->accept();
+}
+
+void MainWindow::TurnWheelOverGrid(int angle)
+{
+    wheelAngle += angle;
+    for (; wheelAngle >= kWheelNotch; wheelAngle -= kWheelNotch) {
+        ScrollDataGrid(kScrollLineUp, 0);
+    }
+    for (; wheelAngle <= -kWheelNotch; wheelAngle += kWheelNotch) {
+        ScrollDataGrid(kScrollLineDown, 0);
     }
 }
 

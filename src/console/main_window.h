@@ -50,6 +50,10 @@ public:
 protected:
     void OnCommand(int controlId) override;
     void closeEvent(QCloseEvent* event) override;
+    // The wheel over the grid's cells, row labels and the gaps between them scrolls the grid a row
+    // per notch, through the same requests as the scroll bar's arrows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void InitMainWindow();
@@ -57,6 +61,7 @@ private:
     void SwitchTable(int controlId);
     void GoTo();
     void CloseWithoutRefreshThread();
+    void TurnWheelOverGrid(int angle);
     void RunOnWindowThread(const std::function<void()>& call);
 
     RefreshThreadStarter startRefreshThread;
@@ -67,5 +72,6 @@ private:
     // Window thread only: the log list was scrolled to its end, by the operator or by new lines,
     // so new lines keep it there; once the operator scrolls up it stays on the lines shown.
     bool logFollowsEnd = true;
+    int wheelAngle = 0;   // turned over the grid and not yet a whole notch (fine-grained wheels)
     QTimer stopPoll;   // closing without RefreshThread: waits for the server's stop without blocking
 };

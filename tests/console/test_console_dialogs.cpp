@@ -31,7 +31,7 @@ private slots:
     void configuredWindowRefusesClientsAndShowsDashes();
     void ioBuffersShowSnapshotUntilRefresh();
     void ioBuffersOfAFreeSlotStayAsTheyAre();
-    void aboutShowsNameAndVersion();
+    void aboutShowsNameVersionAndLicence();
     void refreshGoesOnWhileADialogIsOpen();
     void closeRequestWhileADialogIsOpenEndsBoth();
 
@@ -518,7 +518,7 @@ void ConsoleDialogsTest::ioBuffersOfAFreeSlotStayAsTheyAre()
     QCOMPARE(texts, (QStringList{QString(), QString()}));
 }
 
-void ConsoleDialogsTest::aboutShowsNameAndVersion()
+void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()
 {
     QString caption;
     QString text;
@@ -533,7 +533,7 @@ void ConsoleDialogsTest::aboutShowsNameAndVersion()
     });
     QTest::mouseClick(fixture.window->Control(1231), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("About Parvane"));
-    QCOMPARE(text, QStringLiteral("Parvane\n\nVersion 1.0"));
+    QCOMPARE(text, QStringLiteral("Parvane\n\nVersion 1.0\nLicensed under the MIT License"));
     QVERIFY(closedByOk);
 
     bool closedByEscape = false;

@@ -88,9 +88,11 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
     const uint16_t port = FreeTcpPort();
     QStringList messagesAtEnd;
     bool stoppedAtEnd = false;
+    QString title;
     auto first = std::make_unique<TestClient>(port);
     auto second = std::make_unique<TestClient>(port);
     const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port}, SystemStartupSteps(), [&](MainWindow* window) {
+        title = window->windowTitle();
         QObject::connect(window, &QDialog::finished, window, [&, window] {
             stoppedAtEnd = !IsServerRunning();
             auto* list = qobject_cast<QTreeWidget*>(window->Control(1011));
@@ -115,6 +117,7 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
         poll->start(20);
     });
     QCOMPARE(exitCode, 0);
+    QCOMPARE(title, QStringLiteral("Parvane - 127.0.0.1:%1").arg(port));   // where to point a client
     QVERIFY(stoppedAtEnd);
     QVERIFY2(messagesAtEnd.size() >= 5, qPrintable(messagesAtEnd.join('|')));
     QCOMPARE(messagesAtEnd.last(), QStringLiteral("Modbus Server stopped"));
@@ -166,7 +169,8 @@ void ConsoleLifecycleTest::programOptions_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("standardOutput");
     QTest::addColumn<QString>("standardError");
-    QTest::newRow("version") << QStringList{"--version"} << 0 << "parvane 1.0\n" << "";
+    QTest::newRow("version and licence") << QStringList{"--version"} << 0
+                                         << "parvane 1.0\nLicensed under the MIT License\n" << "";
     QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: parvane [--port N] [--bind ADDRESS]" << "";
     QTest::newRow("unknown option") << QStringList{"--verbose"} << 2 << "" << "parvane: unknown option '--verbose'";
     QTest::newRow("port out of range") << QStringList{"--port", "70000"} << 2 << "" << "parvane: invalid port '70000'";

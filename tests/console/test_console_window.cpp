@@ -25,6 +25,8 @@ private slots:
     void gridShowsValuesAClientWrote();
     void scrollBarArrowsPagesAndThumb();
     void scrollBarIgnoresHomeAndEnd();
+    void wheelOverTheGrid_data();
+    void wheelOverTheGrid();
     void goTo_data();
     void goTo();
     void goToByEnterInItsBox();
@@ -254,6 +256,42 @@ void ConsoleWindowTest::scrollBarIgnoresHomeAndEnd()
     QTest::keyClick(bar, Qt::Key_Home);
     QCOMPARE(RegisterViewStart.load(), 500);
     QCOMPARE(bar->value(), 50);
+}
+
+void ConsoleWindowTest::wheelOverTheGrid_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("control");         // 0: the window, between the first two rows of cells
+    QTest::addColumn<QList<int>>("angles");   // eighths of a degree; 120 is one notch, up
+    QTest::addColumn<int>("landsOn");
+    QTest::newRow("one notch down over a cell") << 500 << 1179 << QList<int>{-120} << 510;
+    QTest::newRow("two notches up over a row label") << 500 << 1302 << QList<int>{120, 120} << 480;
+    QTest::newRow("half notches add up") << 500 << 1208 << QList<int>{-60, -60} << 510;
+    QTest::newRow("one half notch does nothing yet") << 500 << 1190 << QList<int>{-60} << 500;
+    QTest::newRow("between two rows") << 500 << 0 << QList<int>{-120} << 510;
+    QTest::newRow("up at the top stays") << 0 << 1179 << QList<int>{120} << 0;
+    QTest::newRow("down at the last row stays") << 65510 << 1179 << QList<int>{-120} << 65510;
+    QTest::newRow("over the statistics nothing") << 500 << 2301 << QList<int>{-120} << 500;
+}
+
+void ConsoleWindowTest::wheelOverTheGrid()
+{
+    QFETCH(int, start);
+    QFETCH(int, control);
+    QFETCH(QList<int>, angles);
+    fixture.window->SetViewPosition(start);
+    QWidget* target = control != 0 ? fixture.window->Control(control) : fixture.window;
+    const QRect firstCell = fixture.window->Control(1179)->geometry();
+    const QRect belowIt = fixture.window->Control(1189)->geometry();
+    for (int angle : angles) {
+        const QPointF middle = control != 0 ? QRectF(target->rect()).center()
+                                            : QPointF(firstCell.center().x(), (firstCell.bottom() + belowIt.top()) / 2.0);
+        QWheelEvent wheel(middle, target->mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    }
+    QTEST(RegisterViewStart.load(), "landsOn");
+    QCOMPARE(qobject_cast<QScrollBar*>(fixture.window->Control(1221))->value() * 10, RegisterViewStart.load());
 }
 
 void ConsoleWindowTest::goTo_data()
