@@ -200,7 +200,7 @@ void ConsoleDialogsTest::editValuesCancelWritesNothing()
     bool emptyOnReopen = false;
     WhenModalOpens([](QWidget* dialog) {
         Type(dialog, 3000, QStringLiteral("5"));
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
     QCOMPARE(Register(0), uint16_t{0});
@@ -273,7 +273,7 @@ void ConsoleDialogsTest::configureShowsTheCurrentSettings()
         for (int id : {1214, 1215, 1216, 1217, 1218, 1221, 1222, 1223}) {
             checks << In<QCheckBox>(dialog, id)->isChecked();
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(boxes, (QStringList{"100", "100", "65535", "1"}));
@@ -285,7 +285,7 @@ void ConsoleDialogsTest::configureOkWithoutChangesKeepsEverything()
     QString caption;
     WhenModalOpens([&caption](QWidget* dialog) {
         caption = dialog->windowTitle();
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("Configure Data Areas"));
@@ -351,10 +351,10 @@ void ConsoleDialogsTest::configureRefusals()
         In<QLineEdit>(dialog, 1227)->setText(coilSize);
         QTest::mouseClick(In<QCheckBox>(dialog, 1214), Qt::LeftButton);   // unchecked, never applied
         AnswerMessageBox(dialog, &seen);
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         stayedOpen = dialog->isVisible();
         focusAfter = dialog->focusWidget() != nullptr ? dialog->focusWidget()->objectName() : QStringLiteral("none");
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
 
@@ -388,7 +388,7 @@ void ConsoleDialogsTest::configureAppliesBothTables()
         Type(dialog, 1226, QStringLiteral("10"));
         Type(dialog, 1227, QStringLiteral("20"));
         QTest::mouseClick(In<QCheckBox>(dialog, 1223), Qt::LeftButton);   // FC 15 off
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         closed = !dialog->isVisible();
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
@@ -440,7 +440,7 @@ void ConsoleDialogsTest::configuredWindowRefusesClientsAndShowsDashes()
     WhenModalOpens([](QWidget* dialog) {
         Type(dialog, 1219, QStringLiteral("100"));
         Type(dialog, 1220, QStringLiteral("100"));
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
 
@@ -457,7 +457,7 @@ void ConsoleDialogsTest::configuredWindowRefusesClientsAndShowsDashes()
     QStringList reopened;
     WhenModalOpens([&reopened](QWidget* dialog) {
         reopened << In<QLineEdit>(dialog, 1219)->text() << In<QLineEdit>(dialog, 1220)->text();
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(reopened, (QStringList{"100", "100"}));
@@ -512,7 +512,7 @@ void ConsoleDialogsTest::ioBuffersOfAFreeSlotStayAsTheyAre()
     WhenModalOpens([&texts](QWidget* dialog) {
         QTest::mouseClick(In<QPushButton>(dialog, 1244), Qt::LeftButton);
         texts << In<QPlainTextEdit>(dialog, 1241)->toPlainText() << In<QPlainTextEdit>(dialog, 1242)->toPlainText();
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1242), Qt::LeftButton);
     QCOMPARE(texts, (QStringList{QString(), QString()}));
@@ -528,7 +528,7 @@ void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()
         for (QLabel* label : dialog->findChildren<QLabel*>()) {
             text += label->text();
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
         closedByOk = !dialog->isVisible();
     });
     QTest::mouseClick(fixture.window->Control(1231), Qt::LeftButton);
@@ -557,7 +557,7 @@ void ConsoleDialogsTest::refreshGoesOnWhileADialogIsOpen()
         uint16_t read = 0;
         monitorFollowed = client.Connect() && client.ReadRegisters(0, 1, &read) == 1 &&
                           QTest::qWaitFor([this] { return fixture.Text(2301) == QStringLiteral("1"); }, kCycleWaitMs);
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);   // Edit Values stays open meanwhile
     QVERIFY(gridFollowed);
