@@ -4,7 +4,7 @@ AboutDialog::AboutDialog(QWidget* owner) : TemplateDialog(kAboutTemplate, owner)
 
 void AboutDialog::OnCommand(int controlId)
 {
-    if (controlId == 2) {
-        done(2);
+    if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }

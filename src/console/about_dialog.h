@@ -2,7 +2,8 @@
 
 #include "console/template_dialog.h"
 
-// Template 118: the program's name and version. OK, Enter, Escape and the close button end it.
+// Template 118: the program's name, version and licence. OK, Enter, Escape and the close button
+// end it.
 class AboutDialog : public TemplateDialog {
     Q_OBJECT
 

@@ -2,9 +2,6 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
-#include <QMessageBox>
-
-#include "console/dialog_number.h"
 
 namespace {
 
@@ -15,12 +12,30 @@ constexpr int kRegisterSizeBox = 1220;
 constexpr int kCoilStartBox = 1226;
 constexpr int kCoilSizeBox = 1227;
 
+// The box the operator is sent to: an unreadable number's own box; after a failed range check
+// the size box, also when the start was the culprit.
+int BoxOf(DataAreaField field)
+{
+    switch (field) {
+    case DataAreaField::RegisterStart:
+        return kRegisterStartBox;
+    case DataAreaField::RegisterSize:
+        return kRegisterSizeBox;
+    case DataAreaField::CoilStart:
+        return kCoilStartBox;
+    case DataAreaField::CoilSize:
+    case DataAreaField::None:
+        break;
+    }
+    return kCoilSizeBox;
+}
+
 }  // namespace
 
 ConfigureAreasDialog::ConfigureAreasDialog(QWidget* owner) : TemplateDialog(kConfigureAreasTemplate, owner)
 {
     ShowSettings(ReadDataAreaSettings());
-    Control(1)->setFocus();
+    Control(kOkCommand)->setFocus();
 }
 
 void ConfigureAreasDialog::ShowSettings(const DataAreaSettings& settings)
@@ -37,34 +52,28 @@ void ConfigureAreasDialog::ShowSettings(const DataAreaSettings& settings)
     }
 }
 
-DataAreaSettings ConfigureAreasDialog::TypedSettings() const
+bool ConfigureAreasDialog::CheckAndApply()
 {
-    auto number = [this](int box) { return ReadUnsignedNumber(ControlOf<QLineEdit>(box)->text().toLatin1().constData()); };
+    const QByteArray registerStart = ControlOf<QLineEdit>(kRegisterStartBox)->text().toLatin1();
+    const QByteArray registerSize = ControlOf<QLineEdit>(kRegisterSizeBox)->text().toLatin1();
+    const QByteArray coilStart = ControlOf<QLineEdit>(kCoilStartBox)->text().toLatin1();
+    const QByteArray coilSize = ControlOf<QLineEdit>(kCoilSizeBox)->text().toLatin1();
     DataAreaSettings settings{};
-    settings.registerStart = number(kRegisterStartBox);
-    settings.registerSize = number(kRegisterSizeBox);
+    DataAreaCheck check = ReadDataAreaNumbers(
+        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
+        &settings);
+    if (check.failedField == DataAreaField::None) {
+        check = CheckDataAreaSettings(settings);
+    }
+    if (check.failedField != DataAreaField::None) {
+        WarnOperator(check.message, BoxOf(check.failedField));
+        return false;
+    }
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
         settings.registerFunctions[i] = ControlOf<QCheckBox>(kRegisterFunctionBoxes[i])->isChecked();
     }
-    settings.coilStart = number(kCoilStartBox);
-    settings.coilSize = number(kCoilSizeBox);
     for (int i = 0; i < kCoilFunctionCount; ++i) {
         settings.coilFunctions[i] = ControlOf<QCheckBox>(kCoilFunctionBoxes[i])->isChecked();
-    }
-    return settings;
-}
-
-bool ConfigureAreasDialog::CheckAndApply()
-{
-    const DataAreaSettings settings = TypedSettings();
-    const DataAreaCheck check = CheckDataAreaSettings(settings);
-    if (check.failedField != DataAreaField::None) {
-        QMessageBox message(QMessageBox::Warning, QStringLiteral("Parvane"), QString::fromLatin1(check.message),
-                            QMessageBox::Ok, this);
-        message.exec();
-        // The size box is the one to correct, also when the start was the culprit.
-        Control(check.failedField == DataAreaField::RegisterSize ? kRegisterSizeBox : kCoilSizeBox)->setFocus();
-        return false;
     }
     ApplyDataAreaSettings(settings);
     return true;
@@ -72,11 +81,11 @@ bool ConfigureAreasDialog::CheckAndApply()
 
 void ConfigureAreasDialog::OnCommand(int controlId)
 {
-    if (controlId == 1) {
+    if (controlId == kOkCommand) {
         if (CheckAndApply()) {
-            done(1);
+            done(kOkCommand);
         }
-    } else if (controlId == 2) {
-        done(2);
+    } else if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }

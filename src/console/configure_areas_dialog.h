@@ -16,6 +16,5 @@ protected:
 
 private:
     void ShowSettings(const DataAreaSettings& settings);
-    DataAreaSettings TypedSettings() const;
     bool CheckAndApply();
 };

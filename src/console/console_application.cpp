@@ -27,7 +27,7 @@ bool StartSockets()
 {
     // The sockets API here needs no library start-up; what can fail is the network subsystem
     // itself (no IPv4 TCP in the kernel, sockets denied to the process, no descriptors left).
-    // One probe socket tells, as WinSock's start-up tells when its subsystem is not ready.
+    // One probe socket tells.
     int error = 0;
     const SocketHandle probe = CreateTcpSocket(&error);
     if (probe == kNoSocket) {
@@ -45,8 +45,8 @@ StartupSteps SystemStartupSteps()
 int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
                const std::function<void(MainWindow*)>& windowOpened)
 {
-    // The sockets API here has no version to negotiate, so "Wrong WinSock version" cannot occur:
-    // the socket start-up's only failure is the subsystem's.
+    // The sockets API here has no version to negotiate: the socket start-up's only failure is
+    // the subsystem's.
     if (!steps.startSockets()) {
         return FailStartup("WinSock startup failed");
     }
@@ -61,6 +61,8 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
 
     {
         MainWindow window;
+        // Where the server listens, so that the operator can point a client at it.
+        window.setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromStdString(options.bindAddress)).arg(options.port));
         CloseOnStopSignal(&window);
         if (windowOpened) {
             windowOpened(&window);

@@ -4,7 +4,7 @@ QFont* ConsoleFont = nullptr;
 
 void CreateConsoleFont()
 {
-    // Any fixed-pitch face of the modern family; Liberation Mono comes with the console's fonts.
+    // Any fixed-pitch face will do; Liberation Mono comes with the fonts the console depends on.
     ConsoleFont = new QFont(QStringLiteral("Liberation Mono"));
     ConsoleFont->setStyleHint(QFont::TypeWriter);
     ConsoleFont->setFixedPitch(true);

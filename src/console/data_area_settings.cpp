@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/dialog_number.h"
 #include "tables/address_window.h"
 
 namespace {
@@ -17,7 +18,41 @@ DataAreaCheck Failed(DataAreaField field, const char* format)
     return check;
 }
 
+DataAreaCheck Passed()
+{
+    DataAreaCheck check{};
+    check.failedField = DataAreaField::None;
+    return check;
+}
+
 }  // namespace
+
+DataAreaCheck ReadDataAreaNumbers(const DataAreaTexts& texts, DataAreaSettings* settings)
+{
+    const struct {
+        const char* text;
+        uint32_t* number;
+        DataAreaField field;
+        const char* table;
+        const char* name;
+    } boxes[] = {
+        {texts.registerStart, &settings->registerStart, DataAreaField::RegisterStart, "Registers", "starting address"},
+        {texts.registerSize, &settings->registerSize, DataAreaField::RegisterSize, "Registers", "size"},
+        {texts.coilStart, &settings->coilStart, DataAreaField::CoilStart, "Coils", "starting address"},
+        {texts.coilSize, &settings->coilSize, DataAreaField::CoilSize, "Coils", "size"},
+    };
+    for (const auto& box : boxes) {
+        *box.number = 0;
+        if (ReadDialogNumber(box.text, box.number) == DialogNumber::kUnreadable) {
+            DataAreaCheck check{};
+            check.failedField = box.field;
+            std::snprintf(check.message, sizeof check.message, "%s: the %s must be a whole number from 0 to %u.",
+                          box.table, box.name, static_cast<unsigned>(UINT32_MAX));
+            return check;
+        }
+    }
+    return Passed();
+}
 
 DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings)
 {
@@ -39,8 +74,6 @@ DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings)
             break;
         }
     }
-    DataAreaCheck check{};
-    check.failedField = DataAreaField::None;
-    return check;
+    return Passed();
 }
 

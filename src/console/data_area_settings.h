@@ -18,13 +18,26 @@ struct DataAreaSettings {
     bool coilFunctions[kCoilFunctionCount];
 };
 
-// The size box the operator has to correct after a failed check.
-enum class DataAreaField { None, RegisterSize, CoilSize };
+// The box the operator has to correct after a failed check.
+enum class DataAreaField { None, RegisterStart, RegisterSize, CoilStart, CoilSize };
 
 struct DataAreaCheck {
     DataAreaField failedField;   // None: every check passed
-    char message[64];            // the operator's message when a check failed
+    char message[96];            // the operator's message when a check failed
 };
+
+// The four number boxes as the operator typed them.
+struct DataAreaTexts {
+    const char* registerStart;
+    const char* registerSize;
+    const char* coilStart;
+    const char* coilSize;
+};
+
+// Reads the four boxes, in the order above, into the numbers of *settings. Empty text counts as
+// 0; text that is not a whole number from 0 to 4,294,967,295 (letters, a sign, more than 32 bits)
+// fails, naming the table and the field, so that no number is silently taken for another.
+DataAreaCheck ReadDataAreaNumbers(const DataAreaTexts& texts, DataAreaSettings* settings);
 
 // Runs the four checks in order (register size, register range, coil size, coil range) and
 // reports the first that fails. Start plus size is added in 64 bits, so nothing wraps.

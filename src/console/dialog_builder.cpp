@@ -22,7 +22,7 @@ namespace {
 constexpr const char* kControlIdProperty = "controlId";
 
 // Typing into a digits-only box accepts digits and editing keys only; text set by the program
-// or pasted goes in unchanged, as with a Windows ES_NUMBER edit.
+// or pasted goes in unchanged, so the dialogs still check what they read.
 class DigitsOnlyFilter : public QObject {
 public:
     using QObject::QObject;
@@ -76,6 +76,7 @@ QWidget* MakeLogList(QWidget* parent)
     list->setItemsExpandable(false);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);   // one scroll step is one line
     list->setFocusPolicy(Qt::ClickFocus);
     list->header()->setStretchLastSection(true);
     list->header()->setSectionResizeMode(0, QHeaderView::Fixed);
@@ -142,8 +143,8 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent, const QRec
     return new QWidget(parent);
 }
 
-// A list box shows whole lines only: its height shrinks to the last full line, as a list box
-// without "no integral height" does, so it does not run into the controls below it.
+// A list box shows whole lines only: its height shrinks to the last full line, so that it does
+// not run into the controls below it.
 QRect IntegralListHeight(QTreeWidget* list, QRect pixels)
 {
     auto* probe = new QTreeWidgetItem(QStringList{QStringLiteral("00:00:00.000"), QStringLiteral("M")});

@@ -1,5 +1,10 @@
 #include "console/dialog_number.h"
 
+#include <cstring>
+#include <string>
+
+#include "server/listen_options.h"
+
 namespace {
 
 bool IsBlank(char c)
@@ -9,25 +14,25 @@ bool IsBlank(char c)
 
 }  // namespace
 
+DialogNumber ReadDialogNumber(const char* text, uint32_t* value)
+{
+    const char* begin = text;
+    const char* end = text + std::strlen(text);
+    while (begin < end && IsBlank(*begin)) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(end[-1])) {
+        --end;
+    }
+    if (begin == end) {
+        return DialogNumber::kEmpty;
+    }
+    return ParseDecimalNumber(std::string(begin, end), UINT32_MAX, value) ? DialogNumber::kNumber
+                                                                          : DialogNumber::kUnreadable;
+}
+
 uint32_t ReadUnsignedNumber(const char* text)
 {
-    const char* p = text;
-    while (IsBlank(*p)) {
-        ++p;
-    }
-    if (*p < '0' || *p > '9') {
-        return 0;
-    }
-    uint64_t number = 0;
-    while (*p >= '0' && *p <= '9') {
-        number = number * 10 + static_cast<uint64_t>(*p - '0');
-        if (number > UINT32_MAX) {
-            return 0;
-        }
-        ++p;
-    }
-    while (IsBlank(*p)) {
-        ++p;
-    }
-    return *p == '\0' ? static_cast<uint32_t>(number) : 0;
+    uint32_t value = 0;
+    return ReadDialogNumber(text, &value) == DialogNumber::kNumber ? value : 0;
 }

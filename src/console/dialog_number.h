@@ -2,7 +2,12 @@
 
 #include <cstdint>
 
-// Reads an operator's number the way dialog boxes read unsigned integers: blanks around decimal
-// digits are allowed; empty text, any other character, a sign, or a number above 4,294,967,295
-// all count as 0.
+// How the dialogs read a number the operator typed: decimal digits with blanks (spaces, tabs)
+// around them allowed, no sign, no other character, at most 4,294,967,295.
+enum class DialogNumber { kEmpty, kNumber, kUnreadable };
+
+// kEmpty for empty text or blanks only; kNumber with *value set; kUnreadable for anything else.
+DialogNumber ReadDialogNumber(const char* text, uint32_t* value);
+
+// The Go to box's reading: empty or unreadable text counts as 0.
 uint32_t ReadUnsignedNumber(const char* text);

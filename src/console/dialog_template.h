@@ -36,6 +36,12 @@ enum ControlStyle : unsigned {
 
 inline constexpr int kNoControlId = -1;
 
+// The two commands every dialog shares, each the identifier of its button in the templates.
+// OK is the default button of the dialogs that have one, so Enter sends it. Cancel is also
+// "Done" and the About box's OK; Escape and the caption's close button send it too.
+inline constexpr int kOkCommand = 1;
+inline constexpr int kCancelCommand = 2;
+
 struct ControlTemplate {
     int id;               // kNoControlId for controls the program never addresses
     ControlKind kind;

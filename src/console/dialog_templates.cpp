@@ -108,8 +108,8 @@ constexpr ControlTemplate kMainWindowControls[] = {
 
 // Template 111: Edit Values. Edit 3000 + 10 * row + column stands for grid cell 1179 + 10 * row + column.
 constexpr ControlTemplate kEditValuesControls[] = {
-    {1, ControlKind::DefaultPushButton, "OK", 148, 95, 50, 14, kStyleTabStop},
-    {2, ControlKind::PushButton, "Cancel", 223, 95, 50, 14, kStyleTabStop},
+    {kOkCommand, ControlKind::DefaultPushButton, "OK", 148, 95, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::PushButton, "Cancel", 223, 95, 50, 14, kStyleTabStop},
     {kNoControlId, ControlKind::Label, "0", 53, 15, 30, 9, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "1", 89, 15, 30, 9, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "2", 125, 15, 30, 9, kStyleAlignCenter},
@@ -158,8 +158,8 @@ constexpr ControlTemplate kEditValuesControls[] = {
 
 // Template 116: Configure Data Areas. 1214-1218 are the register functions, 1221-1223 the coil functions.
 constexpr ControlTemplate kConfigureAreasControls[] = {
-    {1, ControlKind::DefaultPushButton, "OK", 85, 197, 50, 14, kStyleTabStop},
-    {2, ControlKind::PushButton, "Cancel", 155, 197, 50, 14, kStyleTabStop},
+    {kOkCommand, ControlKind::DefaultPushButton, "OK", 85, 197, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::PushButton, "Cancel", 155, 197, 50, 14, kStyleTabStop},
     {1214, ControlKind::CheckBox, "Read Multiple Registers (FC 03)", 15, 30, 115, 10, kStyleTabStop},
     {1215, ControlKind::CheckBox, "Write Single Register (FC 06)", 15, 46, 115, 10, kStyleTabStop},
     {1216, ControlKind::CheckBox, "Write Multiple Registers (FC 16)", 15, 62, 115, 10, kStyleTabStop},
@@ -190,14 +190,15 @@ constexpr ControlTemplate kIoBuffersControls[] = {
     {1242, ControlKind::MultiLineEdit, nullptr, 175, 15, 145, 230, kStyleReadOnly | kStyleBorder},
     {kNoControlId, ControlKind::GroupBox, "Request Buffer", 5, 5, 155, 245, kStyleNone},
     {kNoControlId, ControlKind::GroupBox, "Response Buffer", 170, 5, 155, 245, kStyleNone},
-    {2, ControlKind::DefaultPushButton, "Done", 335, 10, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::DefaultPushButton, "Done", 335, 10, 50, 14, kStyleTabStop},
     {1244, ControlKind::PushButton, "Refresh", 335, 30, 50, 14, kStyleTabStop},
 };
 
 // Template 118: About.
 constexpr ControlTemplate kAboutControls[] = {
-    {2, ControlKind::DefaultPushButton, "OK", 50, 65, 50, 14, kStyleTabStop},
-    {kNoControlId, ControlKind::Label, "Parvane\n\nVersion " PARVANE_VERSION, 5, 10, 140, 50, kStyleAlignCenter | kStyleNoPrefix},
+    {kCancelCommand, ControlKind::DefaultPushButton, "OK", 50, 65, 50, 14, kStyleTabStop},
+    {kNoControlId, ControlKind::Label, "Parvane\n\nVersion " PARVANE_VERSION "\nLicensed under the " PARVANE_LICENSE, 5, 10, 140, 50,
+     kStyleAlignCenter | kStyleNoPrefix},
 };
 
 }  // namespace

@@ -1,44 +1,47 @@
 #include "console/edit_value_text.h"
 
+#include <cstdio>
+
+#include "console/dialog_number.h"
+#include "tables/address_window.h"
+
 namespace {
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+constexpr uint32_t kHighestRegisterValue = 65535;
+constexpr uint32_t kHighestCoilValue = 1;
 
 }  // namespace
 
-bool ParseEditValue(const char* text, int32_t* value)
+EditValuesReading ReadEditValues(const char* const texts[kGridCells], bool registers, int32_t viewStart)
 {
-    if (text[0] == '\0') {
-        return false;
+    EditValuesReading reading{};
+    reading.refusedBox = -1;
+    const uint32_t highest = registers ? kHighestRegisterValue : kHighestCoilValue;
+    for (int i = 0; i < kGridCells; ++i) {
+        const int64_t address = static_cast<int64_t>(viewStart) + i;
+        if (address >= kTableSize) {
+            continue;
+        }
+        uint32_t value = 0;
+        const DialogNumber number = ReadDialogNumber(texts[i], &value);
+        if (number == DialogNumber::kEmpty) {
+            continue;
+        }
+        if (number == DialogNumber::kUnreadable || value > highest) {
+            EditValuesReading refused{};
+            refused.refusedBox = i;
+            if (registers) {
+                std::snprintf(refused.message, sizeof refused.message,
+                              "The value for register %u must be a whole number from 0 to %u.",
+                              static_cast<unsigned>(address), static_cast<unsigned>(highest));
+            } else {
+                std::snprintf(refused.message, sizeof refused.message, "The value for coil %u must be 0 or 1.",
+                              static_cast<unsigned>(address));
+            }
+            return refused;
+        }
+        reading.filled[i] = true;
+        reading.values[i] = static_cast<uint16_t>(value);
     }
-    int i = 0;
-    while (i < kEditValueCharacters && IsBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < kEditValueCharacters && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Seven characters hold at most 9,999,999, far inside 32 bits.
-    int32_t magnitude = 0;
-    while (i < kEditValueCharacters && text[i] >= '0' && text[i] <= '9') {
-        magnitude = magnitude * 10 + (text[i] - '0');
-        ++i;
-    }
-    *value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-uint16_t RegisterValueFromEdit(int32_t value)
-{
-    return static_cast<uint16_t>(static_cast<uint32_t>(value) & 0xFFFFu);
-}
-
-uint8_t CoilValueFromEdit(int32_t value)
-{
-    return value != 0 ? 1 : 0;
+    return reading;
 }

@@ -2,14 +2,21 @@
 
 #include <cstdint>
 
-// The Edit Values boxes are read into an 8-character buffer: only the first 7 characters count.
-inline constexpr int kEditValueCharacters = 7;
+#include "console/view_position.h"
 
-// Reads one Edit Values box. Answers false when the box is empty (the cell is left alone);
-// otherwise stores the leading decimal integer of the first 7 characters in *value: blanks
-// skipped, an optional sign, then digits up to the first other character; no digits gives 0.
-bool ParseEditValue(const char* text, int32_t* value);
+inline constexpr int kEditValueMessageSize = 96;
 
-// What a cell receives: a register the low 16 bits, a coil 1 for any non-zero value.
-uint16_t RegisterValueFromEdit(int32_t value);
-uint8_t CoilValueFromEdit(int32_t value);
+// The thirty Edit Values boxes read together, before anything is written, so that one refused
+// box leaves every cell as it was.
+struct EditValuesReading {
+    int refusedBox;                          // the first refused box, 0 to 29, or -1
+    char message[kEditValueMessageSize];     // the operator's message for the refused box
+    bool filled[kGridCells];                 // the cell gets values[i]; none when a box is refused
+    uint16_t values[kGridCells];
+};
+
+// Reads the boxes for the cells from `viewStart` on. A box that is empty or holds only blanks
+// leaves its cell alone, and so does every box past address 65,535. Otherwise the box's whole
+// text, blanks around it allowed, must be a whole number from 0 to 65535 for a register, 0 or 1
+// for a coil; the first box that is not is refused, named by its address and the allowed range.
+EditValuesReading ReadEditValues(const char* const texts[kGridCells], bool registers, int32_t viewStart);

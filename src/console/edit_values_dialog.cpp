@@ -31,39 +31,49 @@ EditValuesDialog::EditValuesDialog(MainWindow* owner) : TemplateDialog(kEditValu
     for (int row = 0; row < kGridRows; ++row) {
         ControlOf<QLabel>(kFirstRowLabel + row)->setText(QString::number(static_cast<uint32_t>(start + kGridColumns * row)));
     }
-    Control(1)->setFocus();
+    for (int i = 0; i < kGridCells; ++i) {
+        Control(kFirstValueBox + i)->setEnabled(static_cast<int64_t>(start) + i < kTableSize);
+    }
+    Control(kOkCommand)->setFocus();
 }
 
 void EditValuesDialog::OnCommand(int controlId)
 {
-    if (controlId == 1) {
-        WriteTypedValues();
-        done(1);
-    } else if (controlId == 2) {
-        done(2);
+    if (controlId == kOkCommand) {
+        if (WriteTypedValues()) {
+            done(kOkCommand);
+        }
+    } else if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }
 
-void EditValuesDialog::WriteTypedValues()
+bool EditValuesDialog::WriteTypedValues()
 {
     const bool registers = owner->RegistersShown();
+    const int32_t start = ViewStart(registers);
+    QByteArray typed[kGridCells];
+    const char* texts[kGridCells];
     for (int i = 0; i < kGridCells; ++i) {
-        // The box is read into an 8-character buffer: its first 7 characters count.
-        const QByteArray text = ControlOf<QLineEdit>(kFirstValueBox + i)->text().left(kEditValueCharacters).toLatin1();
-        int32_t value = 0;
-        if (!ParseEditValue(text.constData(), &value)) {
+        typed[i] = ControlOf<QLineEdit>(kFirstValueBox + i)->text().toLatin1();
+        texts[i] = typed[i].constData();
+    }
+    const EditValuesReading reading = ReadEditValues(texts, registers, start);
+    if (reading.refusedBox >= 0) {
+        WarnOperator(reading.message, kFirstValueBox + reading.refusedBox);
+        return false;
+    }
+    for (int i = 0; i < kGridCells; ++i) {
+        if (!reading.filled[i]) {
             continue;
         }
-        const int64_t address = static_cast<int64_t>(ViewStart(registers)) + i;
-        if (address >= kTableSize) {
-            continue;
-        }
+        const uint32_t address = static_cast<uint32_t>(start + i);
         if (registers) {
-            const uint16_t cell = RegisterValueFromEdit(value);
-            PokeRegisters(static_cast<uint32_t>(address), 1, &cell);
+            PokeRegisters(address, 1, &reading.values[i]);
         } else {
-            const uint8_t cell = CoilValueFromEdit(value);
-            PokeCoils(static_cast<uint32_t>(address), 1, &cell);
+            const uint8_t coil = static_cast<uint8_t>(reading.values[i]);
+            PokeCoils(address, 1, &coil);
         }
     }
+    return true;
 }

@@ -5,7 +5,9 @@
 class MainWindow;
 
 // Template 111: new values for the thirty cells the grid shows. Only boxes with text are written,
-// straight into the table, ignoring its window and the function enables.
+// straight into the table, ignoring its window and the function enables; a box that holds no
+// value the cell can take is refused before anything is written. The boxes of cells past the
+// table's end are disabled.
 class EditValuesDialog : public TemplateDialog {
     Q_OBJECT
 
@@ -16,7 +18,7 @@ protected:
     void OnCommand(int controlId) override;
 
 private:
-    void WriteTypedValues();
+    bool WriteTypedValues();
 
     MainWindow* owner;
 };

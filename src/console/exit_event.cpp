@@ -1,47 +1,36 @@
 #include "console/exit_event.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
-#include <new>
+#include "platform/manual_reset_event.h"
 
 namespace {
 
-struct ManualResetEvent {
-    std::mutex lock;                  // guards signalled
-    std::condition_variable changed;
-    bool signalled = false;
-};
-
-// Written at start-up and tear-down on the window thread, while no other thread uses it.
-ManualResetEvent* ExitEvent = nullptr;
+ManualResetEvent ExitEvent;
 
 }  // namespace
 
 bool CreateExitEvent()
 {
-    ExitEvent = new (std::nothrow) ManualResetEvent;
-    return ExitEvent != nullptr;
+    ResetEvent(&ExitEvent);
+    return true;
 }
 
 void DestroyExitEvent()
 {
-    delete ExitEvent;
-    ExitEvent = nullptr;
+    // Nothing to release: the event lives as long as the process, and the next CreateExitEvent
+    // (a test's next window) resets it.
 }
 
 void SignalExitEvent()
 {
-    {
-        std::lock_guard<std::mutex> guard(ExitEvent->lock);
-        ExitEvent->signalled = true;
-    }
-    ExitEvent->changed.notify_all();
+    SetEvent(&ExitEvent);
+}
+
+bool IsExitEventSignalled()
+{
+    return IsEventSignalled(&ExitEvent);
 }
 
 bool WaitExitEvent(int milliseconds)
 {
-    std::unique_lock<std::mutex> guard(ExitEvent->lock);
-    return ExitEvent->changed.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                                       [] { return ExitEvent->signalled; });
+    return WaitForEventFor(&ExitEvent, milliseconds);
 }

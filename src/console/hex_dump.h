@@ -3,7 +3,7 @@
 #include <cstdint>
 
 // Room for the dump of the largest ADU: three characters per byte and a terminator (781), rounded
-// up to the buffer size the connection monitor has always used.
+// up to a multiple of 16.
 inline constexpr int kHexDumpBufferSize = 784;
 
 // Writes each byte as two upper-case hexadecimal digits and a blank ("%02X "), the last byte

@@ -22,15 +22,15 @@ IoBuffersDialog::IoBuffersDialog(MainWindow* owner) : TemplateDialog(kIoBuffersT
         Control(kResponseBox)->setFont(*ConsoleFont);
     }
     FillIoBuffers();
-    Control(2)->setFocus();
+    Control(kCancelCommand)->setFocus();
 }
 
 void IoBuffersDialog::OnCommand(int controlId)
 {
     if (controlId == kRefreshButton) {
         FillIoBuffers();
-    } else if (controlId == 2) {
-        done(2);
+    } else if (controlId == kCancelCommand) {
+        done(kCancelCommand);
     }
 }
 

@@ -27,7 +27,7 @@ int main(int argc, char* argv[])
         break;
     }
     // Before any thread exists (the window system starts some), so that only the window thread's
-    // poll ever sees SIGINT and SIGTERM.
+    // poll ever sees SIGINT, SIGTERM and SIGHUP.
     BlockStopSignals();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(ParvaneIcon());

@@ -10,8 +10,7 @@
 #include <QSignalBlocker>
 #include <QThread>
 #include <QTreeWidget>
-
-#include <system_error>
+#include <QWheelEvent>
 
 #include "console/about_dialog.h"
 #include "console/configure_areas_dialog.h"
@@ -21,6 +20,7 @@
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
 #include "console/io_buffers_dialog.h"
+#include "console/start_stop_button.h"
 #include "console/view_position.h"
 #include "server/server_control.h"
 
@@ -46,6 +46,7 @@ constexpr int kIoBuffersButton = 1242;
 constexpr int kAboutButton = 1231;
 
 constexpr int kStopPollMilliseconds = 20;
+constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
 
 // The scroll bar's actions as the grid's scroll requests.
 int ScrollRequestOf(int sliderAction)
@@ -89,19 +90,6 @@ void SetDumpText(QLineEdit* edit, const char* text)
 
 }  // namespace
 
-bool StartRefreshThread(std::thread* thread, MainWindow* window, int* errorNumber)
-{
-    // std::thread reports a failed creation by exception; this is the one place the console needs
-    // to catch one, to log the failure as the window's start-up requires.
-    try {
-        *thread = std::thread(RefreshThread, window);
-    } catch (const std::system_error& failure) {
-        *errorNumber = failure.code().value();
-        return false;
-    }
-    return true;
-}
-
 MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
     : TemplateDialog(kMainWindowTemplate, nullptr), startRefreshThread(std::move(startRefreshThread))
 {
@@ -116,6 +104,15 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
         const QSignalBlocker blocker(scrollBar);
         scrollBar->setSliderPosition(start / kGridLineStep);
     });
+    QScrollBar* logBar = ControlOf<QTreeWidget>(kEventLogList)->verticalScrollBar();
+    connect(logBar, &QAbstractSlider::valueChanged, this,
+            [this, logBar](int value) { logFollowsEnd = value >= logBar->maximum(); });
+    for (int row = 0; row < kGridRows; ++row) {
+        Control(kFirstRowLabel + row)->installEventFilter(this);
+    }
+    for (int i = 0; i < kGridCells; ++i) {
+        Control(kFirstGridCell + i)->installEventFilter(this);
+    }
     stopPoll.setInterval(kStopPollMilliseconds);
     connect(&stopPoll, &QTimer::timeout, this, [this] {
         if (!IsServerRunning()) {
@@ -128,17 +125,18 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
 
 MainWindow::~MainWindow()
 {
-    // Normally RefreshThread has ended the window and is gone. If the window goes first, end the
-    // thread the orderly way, serving its calls (and the server's log lines) meanwhile.
-    if (refreshThread.joinable()) {
-        if (!refreshThreadEnded.load()) {
+    // Normally RefreshThread has ended the window and has nothing left to do but leave its group.
+    // If the window goes first, end the thread the orderly way, serving its calls (and the
+    // server's log lines) meanwhile.
+    if (refreshThreadStarted) {
+        if (!closedByRefreshThread) {
             SignalExitEvent();
-            while (!refreshThreadEnded.load()) {
+            while (!closedByRefreshThread) {
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
                 QThread::msleep(2);
             }
         }
-        refreshThread.join();
+        WaitThreadGroupEmpty(&refreshThreads);
     }
     // The server has stopped by now, so nobody logs any more; a later line finds no target
     // instead of a window that is gone.
@@ -160,8 +158,8 @@ void MainWindow::InitMainWindow()
         Control(kResponseDumpBox)->setFont(*ConsoleFont);
     }
 
-    int errorNumber = 0;
-    refreshThreadStarted = startRefreshThread(&refreshThread, this, &errorNumber);
+    const int errorNumber = startRefreshThread(&refreshRun);
+    refreshThreadStarted = errorNumber == 0;
     if (!refreshThreadStarted) {
         LogSystemError("Unable to create console refresh thread", errorNumber);
     } else {
@@ -184,7 +182,11 @@ void MainWindow::AddLine(const char* line)
     if (tab >= 0) {
         item->setText(1, text.mid(tab + 1));
     }
-    ControlOf<QTreeWidget>(kEventLogList)->addTopLevelItem(item);
+    auto* list = ControlOf<QTreeWidget>(kEventLogList);
+    list->addTopLevelItem(item);
+    if (logFollowsEnd) {
+        list->scrollToBottom();
+    }
 }
 
 int MainWindow::LineCount()
@@ -194,7 +196,14 @@ int MainWindow::LineCount()
 
 void MainWindow::DeleteFirstLine()
 {
-    delete ControlOf<QTreeWidget>(kEventLogList)->takeTopLevelItem(0);
+    auto* list = ControlOf<QTreeWidget>(kEventLogList);
+    delete list->takeTopLevelItem(0);
+    QScrollBar* bar = list->verticalScrollBar();
+    if (logFollowsEnd) {
+        list->scrollToBottom();
+    } else if (bar->value() > 0) {
+        bar->setValue(bar->value() - 1);   // the lines the operator looks at moved up by one
+    }
 }
 
 ViewState MainWindow::ReadViewState()
@@ -232,11 +241,6 @@ void MainWindow::ShowRefresh(const RefreshTexts& texts)
     });
 }
 
-void MainWindow::NoteRefreshThreadEnded()
-{
-    refreshThreadEnded.store(true);
-}
-
 void MainWindow::CloseConsole()
 {
     RunOnWindowThread([this] {
@@ -247,6 +251,7 @@ void MainWindow::CloseConsole()
                 dialog->reject();
             }
         }
+        closedByRefreshThread = true;
         done(0);
     });
 }
@@ -291,15 +296,44 @@ void MainWindow::ScrollDataGrid(int request, int thumbPosition)
     }
 }
 
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The grid's labels: a turn of the wheel over a cell or a row label scrolls the grid.
+    if (event->type() == QEvent::Wheel) {
+        TurnWheelOverGrid(static_cast<QWheelEvent*>(event)->angleDelta().y());
+        return true;
+    }
+    return TemplateDialog::eventFilter(watched, event);
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event)
+{
+    // Between the grid's labels the turn reaches the window itself.
+    const QRect grid = Control(kFirstRowLabel)->geometry().united(Control(kFirstGridCell + kGridCells - 1)->geometry());
+    if (!grid.contains(event->position().toPoint())) {
+        event->ignore();
+        return;
+    }
+    TurnWheelOverGrid(event->angleDelta().y());
+    event->accept();
+}
+
+void MainWindow::TurnWheelOverGrid(int angle)
+{
+    wheelAngle += angle;
+    for (; wheelAngle >= kWheelNotch; wheelAngle -= kWheelNotch) {
+        ScrollDataGrid(kScrollLineUp, 0);
+    }
+    for (; wheelAngle <= -kWheelNotch; wheelAngle += kWheelNotch) {
+        ScrollDataGrid(kScrollLineDown, 0);
+    }
+}
+
 void MainWindow::OnCommand(int controlId)
 {
     switch (controlId) {
     case kStartStopButton:
-        if (IsServerRunning()) {
-            StopServer();
-        } else {
-            StartServer();
-        }
+        PressStartStop();   // the caption is left to RefreshThread
         break;
     case kEditValuesButton:
     case kConfigureAreasButton:
@@ -315,7 +349,7 @@ void MainWindow::OnCommand(int controlId)
         GoTo();
         break;
     default:
-        // Among the others, command 2 (Escape): the main window does not close on it.
+        // Among the others kCancelCommand (Escape): the main window does not close on it.
         break;
     }
 }

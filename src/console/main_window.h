@@ -1,38 +1,27 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
-#include <thread>
 
 #include <QTimer>
 
-#include "console/refresh_texts.h"
+#include "console/refresh_thread.h"
 #include "console/template_dialog.h"
 #include "log/event_log.h"
 #include "log/log_line.h"
 
-class MainWindow;
-
-// Starts RefreshThread for the window; on failure answers false with the system's error number.
-using RefreshThreadStarter = std::function<bool(std::thread* thread, MainWindow* window, int* errorNumber)>;
-bool StartRefreshThread(std::thread* thread, MainWindow* window, int* errorNumber);
-
-// What the refresh thread reads from the window's controls at the start of a cycle.
-struct ViewState {
-    int viewedSlot;        // the checked View button 1222 + k, or -1
-    bool registersShown;   // radio 1232 checked
-};
+// Starts RefreshThread for the window: 0, or the system's error number. Tests put in their own.
+using RefreshThreadStarter = std::function<int(RefreshThreadRun* run)>;
 
 // The operator console, from template 1. It only reacts: to the operator's commands, to log lines
 // and to RefreshThread. Closing is a hand-shake: the close request only signals ExitEvent;
 // RefreshThread stops the server, waits for the stop and then ends the window through
 // CloseConsole, so the log lines of the stop still reach the list.
 //
-// Worker threads never touch a widget: they call TakeMessage, ReadViewState, ShowRefresh and
-// CloseConsole, which run on the window thread and return once it has handled them. The window
-// thread serves them also while a dialog or message box is open.
-class MainWindow : public TemplateDialog, public LogTarget, public LogView {
+// Worker threads never touch a widget: they call TakeMessage and the RefreshTarget calls, which run
+// on the window thread and return once it has handled them. The window thread serves them also
+// while a dialog or message box is open, and never waits for a worker itself.
+class MainWindow : public TemplateDialog, public LogTarget, public LogView, public RefreshTarget {
     Q_OBJECT
 
 public:
@@ -47,12 +36,10 @@ public:
     int LineCount() override;
     void DeleteFirstLine() override;
 
-    // For RefreshThread: each is one blocking call onto the window thread.
-    ViewState ReadViewState();
-    void ShowRefresh(const RefreshTexts& texts);
-    void CloseConsole();
-    // RefreshThread's last act, so that a window destroyed early knows when to join it.
-    void NoteRefreshThreadEnded();
+    // RefreshTarget: each is one blocking call onto the window thread.
+    ViewState ReadViewState() override;
+    void ShowRefresh(const RefreshTexts& texts) override;
+    void CloseConsole() override;
 
     // The grid (window thread).
     bool RegistersShown() const;
@@ -61,8 +48,12 @@ public:
     void ScrollDataGrid(int request, int thumbPosition);
 
 protected:
-    void OnCommand(int controlId) override;   // OnMainCommand
+    void OnCommand(int controlId) override;
     void closeEvent(QCloseEvent* event) override;
+    // The wheel over the grid's cells, row labels and the gaps between them scrolls the grid a row
+    // per notch, through the same requests as the scroll bar's arrows.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void InitMainWindow();
@@ -70,18 +61,17 @@ private:
     void SwitchTable(int controlId);
     void GoTo();
     void CloseWithoutRefreshThread();
+    void TurnWheelOverGrid(int angle);
     void RunOnWindowThread(const std::function<void()>& call);
 
     RefreshThreadStarter startRefreshThread;
-    std::thread refreshThread;
+    ThreadGroup refreshThreads;   // RefreshThread, until its last act
+    RefreshThreadRun refreshRun{this, &refreshThreads};
     bool refreshThreadStarted = false;
-    std::atomic<bool> refreshThreadEnded{false};
+    bool closedByRefreshThread = false;   // window thread only: RefreshThread's CloseConsole ran
+    // Window thread only: the log list was scrolled to its end, by the operator or by new lines,
+    // so new lines keep it there; once the operator scrolls up it stays on the lines shown.
+    bool logFollowsEnd = true;
+    int wheelAngle = 0;   // turned over the grid and not yet a whole notch (fine-grained wheels)
     QTimer stopPoll;   // closing without RefreshThread: waits for the server's stop without blocking
 };
-
-// RefreshThread: every 200 ms, from the end of one cycle to the start of the next, refreshes the
-// connection monitor and the grid and keeps the Start/Stop caption in step with the server; once
-// ExitEvent is signalled it stops the server, waits for the stop and ends the window.
-void RefreshThread(MainWindow* window);
-
-inline constexpr int kRefreshPeriodMilliseconds = 200;

@@ -1,8 +1,10 @@
-#include "console/main_window.h"
+#include "console/refresh_thread.h"
 
 #include "console/exit_event.h"
+#include "console/view_position.h"
 #include "platform/clock.h"
 #include "server/server_control.h"
+#include "tables/address_window.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
 
@@ -42,21 +44,34 @@ void RefreshDataGrid(const ViewState& view, RefreshTexts* texts)
     ComposeDataGrid(start, first, last, values, count, texts);
 }
 
+void* RefreshThreadRoutine(void* argument)
+{
+    auto* run = static_cast<RefreshThreadRun*>(argument);
+    ThreadGroup* threads = run->threads;
+    RefreshThread(run->target);
+    LeaveThreadGroup(threads);
+    return nullptr;
+}
+
 }  // namespace
 
-void RefreshThread(MainWindow* window)
+void RefreshThread(RefreshTarget* target)
 {
-    bool captionShowsRunning = false;   // matches the template's "&Start Server"
+    bool captionShowsRunning = false;   // the button's caption at start: "&Start Server"
     RefreshTexts texts{};
     while (!WaitExitEvent(kRefreshPeriodMilliseconds)) {
-        const ViewState view = window->ReadViewState();
+        const ViewState view = target->ReadViewState();
         RefreshConnectionMonitor(view, &texts);
         RefreshDataGrid(view, &texts);
         texts.caption = FollowServerState(IsServerRunning(), &captionShowsRunning);
-        window->ShowRefresh(texts);
+        target->ShowRefresh(texts);
     }
     StopServer();
     WaitServerStopped();
-    window->CloseConsole();
-    window->NoteRefreshThreadEnded();
+    target->CloseConsole();
+}
+
+int StartRefreshThread(RefreshThreadRun* run)
+{
+    return StartDetachedThread(run->threads, RefreshThreadRoutine, run);
 }

@@ -4,6 +4,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 
@@ -15,7 +16,14 @@ TemplateDialog::TemplateDialog(const DialogTemplate& dialogTemplate, QWidget* ow
 
 void TemplateDialog::reject()
 {
-    OnCommand(2);
+    OnCommand(kCancelCommand);
+}
+
+void TemplateDialog::WarnOperator(const char* message, int focusControlId)
+{
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Parvane"), QString::fromLatin1(message), QMessageBox::Ok, this);
+    box.exec();
+    Control(focusControlId)->setFocus();
 }
 
 void TemplateDialog::showEvent(QShowEvent* event)

@@ -6,8 +6,7 @@
 #include "console/dialog_template.h"
 
 // A modal dialog made from a template. Every click on a button of the template reaches OnCommand
-// with the button's identifier; Escape and the caption's close button send command 2, as the
-// Cancel command of a dialog box.
+// with the button's identifier; Escape and the caption's close button send kCancelCommand.
 class TemplateDialog : public QDialog {
     Q_OBJECT
 
@@ -25,6 +24,10 @@ public:
     void reject() override;
 
 protected:
+    // An operator's error: a warning message box owned by the dialog, captioned "Parvane", with
+    // an OK button only; once it is closed, the focus goes to the box to correct.
+    void WarnOperator(const char* message, int focusControlId);
+
     virtual void OnCommand(int controlId) = 0;
     void showEvent(QShowEvent* event) override;
 

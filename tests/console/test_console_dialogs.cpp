@@ -17,9 +17,11 @@ private slots:
     void cleanup();
 
     void editValuesWritesOnlyFilledBoxes();
+    void editValuesRefusals_data();
+    void editValuesRefusals();
     void editValuesCancelWritesNothing();
     void editValuesForCoils();
-    void editValuesSkipsAddressesPastTheTable();
+    void editValuesDisablesAddressesPastTheTable();
     void configureShowsTheCurrentSettings();
     void configureOkWithoutChangesKeepsEverything();
     void configureRefusals_data();
@@ -29,7 +31,7 @@ private slots:
     void configuredWindowRefusesClientsAndShowsDashes();
     void ioBuffersShowSnapshotUntilRefresh();
     void ioBuffersOfAFreeSlotStayAsTheyAre();
-    void aboutShowsNameAndVersion();
+    void aboutShowsNameVersionAndLicence();
     void refreshGoesOnWhileADialogIsOpen();
     void closeRequestWhileADialogIsOpenEndsBoth();
 
@@ -74,6 +76,7 @@ struct MessageSeen {
     QString caption;
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    int buttons = 0;
 };
 
 // Pre-answers the message box that the next click will raise over `dialog`.
@@ -89,6 +92,7 @@ void AnswerMessageBox(QWidget* dialog, MessageSeen* seen)
             seen->caption = box->windowTitle();
             seen->text = box->text();
             seen->icon = box->icon();
+            seen->buttons = static_cast<int>(box->buttons().size());
             QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
         },
         dialog);
@@ -121,29 +125,74 @@ void ConsoleDialogsTest::editValuesWritesOnlyFilledBoxes()
             rowLabels << In<QLabel>(dialog, 1400 + row)->text();
         }
         Type(dialog, 3000, QStringLiteral("65535"));
-        Type(dialog, 3001, QStringLiteral("65536"));
-        Type(dialog, 3002, QStringLiteral("70000"));
-        Type(dialog, 3003, QStringLiteral("12345678"));   // only the first 7 digits count
         Type(dialog, 3004, QStringLiteral("0"));
-        In<QLineEdit>(dialog, 3015)->setText(QStringLiteral("   "));   // pasted blanks: not empty, 0
-        In<QLineEdit>(dialog, 3029)->setText(QStringLiteral("12ab"));
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        In<QLineEdit>(dialog, 3015)->setText(QStringLiteral(" 12\t"));   // pasted blanks around a number
+        In<QLineEdit>(dialog, 3029)->setText(QStringLiteral("   "));     // blanks only: left alone
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
 
     QCOMPARE(caption, QStringLiteral("Edit Register Values"));
     QCOMPARE(rowLabels, (QStringList{"100", "110", "120"}));
     QCOMPARE(Register(100), uint16_t{65535});
-    QCOMPARE(Register(101), uint16_t{0});
-    QCOMPARE(Register(102), uint16_t{4464});
-    QCOMPARE(Register(103), uint16_t{54919});
     QCOMPARE(Register(104), uint16_t{0});
-    QCOMPARE(Register(115), uint16_t{0});
-    QCOMPARE(Register(129), uint16_t{12});
-    for (uint32_t address : {105u, 106u, 114u, 116u, 128u}) {
+    QCOMPARE(Register(115), uint16_t{12});
+    for (uint32_t address : {101u, 105u, 114u, 116u, 129u}) {
         QCOMPARE(Register(address), static_cast<uint16_t>(1000 + address));
     }
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179 + 2), QStringLiteral("4464"), kCycleWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), QStringLiteral("65535"), kCycleWaitMs);
+}
+
+void ConsoleDialogsTest::editValuesRefusals_data()
+{
+    QTest::addColumn<bool>("coils");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("70000 does not fit 16 bits") << false << 4 << "70000" << register1234;
+    QTest::newRow("65536") << false << 4 << "65536" << register1234;
+    QTest::newRow("-1 has a sign") << false << 4 << "-1" << register1234;
+    QTest::newRow("1.5 is not whole") << false << 4 << "1.5" << register1234;
+    QTest::newRow("eight digits are read whole") << false << 4 << "12345678" << register1234;
+    QTest::newRow("letters after digits") << false << 4 << "12ab" << register1234;
+    QTest::newRow("coil 5") << true << 7 << "5" << QStringLiteral("The value for coil 1237 must be 0 or 1.");
+}
+
+void ConsoleDialogsTest::editValuesRefusals()
+{
+    QFETCH(bool, coils);
+    QFETCH(int, box);
+    QFETCH(QString, text);
+    if (coils) {
+        QTest::mouseClick(fixture.window->Control(1233), Qt::LeftButton);
+    }
+    fixture.window->SetViewPosition(1230);
+    MessageSeen seen;
+    bool stayedOpen = false;
+    QString focusAfter;
+    WhenModalOpens([&](QWidget* dialog) {
+        QApplication::setActiveWindow(dialog);
+        Type(dialog, 3000, QStringLiteral("1"));   // a good box before the refused one is not written either
+        In<QLineEdit>(dialog, 3000 + box)->setText(text);
+        AnswerMessageBox(dialog, &seen);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
+        stayedOpen = dialog->isVisible();
+        focusAfter = dialog->focusWidget() != nullptr ? dialog->focusWidget()->objectName() : QStringLiteral("none");
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
+    });
+    QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+
+    QVERIFY(seen.shown);
+    QCOMPARE(seen.caption, QStringLiteral("Parvane"));
+    QCOMPARE(seen.icon, QMessageBox::Warning);
+    QCOMPARE(seen.buttons, 1);
+    QTEST(seen.text, "message");
+    QVERIFY(stayedOpen);
+    QCOMPARE(focusAfter, QString::number(3000 + box));
+    for (uint32_t address = 1230; address < 1260; ++address) {
+        QCOMPARE(coils ? uint16_t{Coil(address)} : Register(address), uint16_t{0});
+    }
 }
 
 void ConsoleDialogsTest::editValuesCancelWritesNothing()
@@ -151,7 +200,7 @@ void ConsoleDialogsTest::editValuesCancelWritesNothing()
     bool emptyOnReopen = false;
     WhenModalOpens([](QWidget* dialog) {
         Type(dialog, 3000, QStringLiteral("5"));
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
     QCOMPARE(Register(0), uint16_t{0});
@@ -176,7 +225,7 @@ void ConsoleDialogsTest::editValuesForCoils()
     WhenModalOpens([&](QWidget* dialog) {
         caption = dialog->windowTitle();
         firstRow = In<QLabel>(dialog, 1400)->text();
-        Type(dialog, 3000, QStringLiteral("5"));
+        Type(dialog, 3000, QStringLiteral("1"));
         Type(dialog, 3001, QStringLiteral("0"));
         Type(dialog, 3002, QStringLiteral("1"));
         QTest::keyClick(In<QLineEdit>(dialog, 3002), Qt::Key_Return);   // Enter is OK
@@ -190,16 +239,19 @@ void ConsoleDialogsTest::editValuesForCoils()
     QCOMPARE(Register(40), uint16_t{0});
 }
 
-void ConsoleDialogsTest::editValuesSkipsAddressesPastTheTable()
+void ConsoleDialogsTest::editValuesDisablesAddressesPastTheTable()
 {
     fixture.window->SetViewPosition(65535);   // lands on 65,510
-    WhenModalOpens([](QWidget* dialog) {
+    QList<bool> enabled;
+    WhenModalOpens([&enabled](QWidget* dialog) {
         for (int i = 0; i < 30; ++i) {
+            enabled << In<QLineEdit>(dialog, 3000 + i)->isEnabled();
             Type(dialog, 3000 + i, QStringLiteral("7"));
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+    QCOMPARE(enabled.mid(24), (QList<bool>{true, true, false, false, false, false}));
     QCOMPARE(Register(65510), uint16_t{7});
     QCOMPARE(Register(65535), uint16_t{7});
     QCOMPARE(Register(0), uint16_t{0});   // nothing wrapped round to the start
@@ -221,7 +273,7 @@ void ConsoleDialogsTest::configureShowsTheCurrentSettings()
         for (int id : {1214, 1215, 1216, 1217, 1218, 1221, 1222, 1223}) {
             checks << In<QCheckBox>(dialog, id)->isChecked();
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(boxes, (QStringList{"100", "100", "65535", "1"}));
@@ -233,7 +285,7 @@ void ConsoleDialogsTest::configureOkWithoutChangesKeepsEverything()
     QString caption;
     WhenModalOpens([&caption](QWidget* dialog) {
         caption = dialog->windowTitle();
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("Configure Data Areas"));
@@ -262,7 +314,17 @@ void ConsoleDialogsTest::configureRefusals_data()
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
     QTest::newRow("register size 0") << "5" << "0" << "0" << "10" << zero << 1220;
     QTest::newRow("register size empty") << "5" << "" << "0" << "10" << zero << 1220;
-    QTest::newRow("register size letters") << "5" << "abc" << "0" << "10" << zero << 1220;
+    const QString registersStart = QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
+    const QString registersSize = QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
+    const QString coilsStart = QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
+    const QString coilsSize = QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
+    QTest::newRow("register start past 32 bits is not another start")
+        << "4294967306" << "1" << "0" << "10" << registersStart << 1219;
+    QTest::newRow("register size letters") << "5" << "abc" << "0" << "10" << registersSize << 1220;
+    QTest::newRow("register size negative") << "5" << "-1" << "0" << "10" << registersSize << 1220;
+    QTest::newRow("coil start pasted letters") << "5" << "10" << "1x" << "10" << coilsStart << 1226;
+    QTest::newRow("coil size past 32 bits") << "5" << "10" << "0" << "4294967296" << coilsSize << 1227;
+    QTest::newRow("unreadable coil size before a register range check") << "70000" << "1" << "0" << "x" << coilsSize << 1227;
     QTest::newRow("register 65535 + 2") << "65535" << "2" << "0" << "10" << exceed << 1220;
     QTest::newRow("register start 70000 blames the size box") << "70000" << "1" << "0" << "10" << exceed << 1220;
     QTest::newRow("register size near 2^32") << "10" << "4294967290" << "0" << "10" << exceed << 1220;
@@ -282,16 +344,17 @@ void ConsoleDialogsTest::configureRefusals()
     bool stayedOpen = false;
     WhenModalOpens([&](QWidget* dialog) {
         QApplication::setActiveWindow(dialog);
-        Type(dialog, 1219, registerStart);
-        Type(dialog, 1220, registerSize);
-        Type(dialog, 1226, coilStart);
-        Type(dialog, 1227, coilSize);
+        // Set as pasted: typing into the start boxes takes digits only.
+        In<QLineEdit>(dialog, 1219)->setText(registerStart);
+        In<QLineEdit>(dialog, 1220)->setText(registerSize);
+        In<QLineEdit>(dialog, 1226)->setText(coilStart);
+        In<QLineEdit>(dialog, 1227)->setText(coilSize);
         QTest::mouseClick(In<QCheckBox>(dialog, 1214), Qt::LeftButton);   // unchecked, never applied
         AnswerMessageBox(dialog, &seen);
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         stayedOpen = dialog->isVisible();
         focusAfter = dialog->focusWidget() != nullptr ? dialog->focusWidget()->objectName() : QStringLiteral("none");
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
 
@@ -325,7 +388,7 @@ void ConsoleDialogsTest::configureAppliesBothTables()
         Type(dialog, 1226, QStringLiteral("10"));
         Type(dialog, 1227, QStringLiteral("20"));
         QTest::mouseClick(In<QCheckBox>(dialog, 1223), Qt::LeftButton);   // FC 15 off
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         closed = !dialog->isVisible();
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
@@ -377,7 +440,7 @@ void ConsoleDialogsTest::configuredWindowRefusesClientsAndShowsDashes()
     WhenModalOpens([](QWidget* dialog) {
         Type(dialog, 1219, QStringLiteral("100"));
         Type(dialog, 1220, QStringLiteral("100"));
-        QTest::mouseClick(In<QPushButton>(dialog, 1), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
 
@@ -394,7 +457,7 @@ void ConsoleDialogsTest::configuredWindowRefusesClientsAndShowsDashes()
     QStringList reopened;
     WhenModalOpens([&reopened](QWidget* dialog) {
         reopened << In<QLineEdit>(dialog, 1219)->text() << In<QLineEdit>(dialog, 1220)->text();
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(reopened, (QStringList{"100", "100"}));
@@ -449,13 +512,13 @@ void ConsoleDialogsTest::ioBuffersOfAFreeSlotStayAsTheyAre()
     WhenModalOpens([&texts](QWidget* dialog) {
         QTest::mouseClick(In<QPushButton>(dialog, 1244), Qt::LeftButton);
         texts << In<QPlainTextEdit>(dialog, 1241)->toPlainText() << In<QPlainTextEdit>(dialog, 1242)->toPlainText();
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1242), Qt::LeftButton);
     QCOMPARE(texts, (QStringList{QString(), QString()}));
 }
 
-void ConsoleDialogsTest::aboutShowsNameAndVersion()
+void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()
 {
     QString caption;
     QString text;
@@ -465,12 +528,12 @@ void ConsoleDialogsTest::aboutShowsNameAndVersion()
         for (QLabel* label : dialog->findChildren<QLabel*>()) {
             text += label->text();
         }
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
         closedByOk = !dialog->isVisible();
     });
     QTest::mouseClick(fixture.window->Control(1231), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("About Parvane"));
-    QCOMPARE(text, QStringLiteral("Parvane\n\nVersion 1.0"));
+    QCOMPARE(text, QStringLiteral("Parvane\n\nVersion 1.0\nLicensed under the MIT License"));
     QVERIFY(closedByOk);
 
     bool closedByEscape = false;
@@ -494,7 +557,7 @@ void ConsoleDialogsTest::refreshGoesOnWhileADialogIsOpen()
         uint16_t read = 0;
         monitorFollowed = client.Connect() && client.ReadRegisters(0, 1, &read) == 1 &&
                           QTest::qWaitFor([this] { return fixture.Text(2301) == QStringLiteral("1"); }, kCycleWaitMs);
-        QTest::mouseClick(In<QPushButton>(dialog, 2), Qt::LeftButton);
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);   // Edit Values stays open meanwhile
     QVERIFY(gridFollowed);

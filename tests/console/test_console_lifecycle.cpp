@@ -88,9 +88,11 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
     const uint16_t port = FreeTcpPort();
     QStringList messagesAtEnd;
     bool stoppedAtEnd = false;
+    QString title;
     auto first = std::make_unique<TestClient>(port);
     auto second = std::make_unique<TestClient>(port);
     const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port}, SystemStartupSteps(), [&](MainWindow* window) {
+        title = window->windowTitle();
         QObject::connect(window, &QDialog::finished, window, [&, window] {
             stoppedAtEnd = !IsServerRunning();
             auto* list = qobject_cast<QTreeWidget*>(window->Control(1011));
@@ -115,6 +117,7 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
         poll->start(20);
     });
     QCOMPARE(exitCode, 0);
+    QCOMPARE(title, QStringLiteral("Parvane - 127.0.0.1:%1").arg(port));   // where to point a client
     QVERIFY(stoppedAtEnd);
     QVERIFY2(messagesAtEnd.size() >= 5, qPrintable(messagesAtEnd.join('|')));
     QCOMPARE(messagesAtEnd.last(), QStringLiteral("Modbus Server stopped"));
@@ -126,10 +129,7 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
 void ConsoleLifecycleTest::refreshThreadFailureIsLoggedAndClosingStillWorks()
 {
     ConsoleFixture fixture;
-    auto failingStart = [](std::thread*, MainWindow*, int* errorNumber) {
-        *errorNumber = 11;
-        return false;
-    };
+    auto failingStart = [](RefreshThreadRun*) { return 11; };
     QVERIFY(fixture.SetUp(failingStart, 0, false));
     QCOMPARE(fixture.LogMessages(), QStringList{QStringLiteral("ERROR: Unable to create console refresh thread : 11")});
     QTest::qWait(300);

@@ -3,14 +3,12 @@
 #include <QtTest>
 
 #include <cstring>
-#include <thread>
 
 #include "console/command_line.h"
 #include "console/connection_statistics.h"
 #include "console/data_area_settings.h"
 #include "console/dialog_number.h"
 #include "console/edit_value_text.h"
-#include "console/exit_event.h"
 #include "console/hex_dump.h"
 #include "console/refresh_texts.h"
 #include "console/view_position.h"
@@ -26,9 +24,8 @@ private slots:
     void hexDump_data();
     void hexDump();
     void hexDumpOfLargestAdu();
-    void editValue_data();
-    void editValue();
-    void editValueEmptyBoxIsSkipped();
+    void editValues_data();
+    void editValues();
     void dialogNumber_data();
     void dialogNumber();
     void dataAreaChecks_data();
@@ -37,8 +34,6 @@ private slots:
     void scrollPosition();
     void scrollRequests_data();
     void scrollRequests();
-    void goToPastSignedRangeGoesToLastRow_data();
-    void goToPastSignedRangeGoesToLastRow();
     void gridCell_data();
     void gridCell();
     void commandLine_data();
@@ -48,7 +43,6 @@ private slots:
     void monitorOfASlotWithoutTransactions();
     void gridTextsAtTheEndOfTheTable();
     void captionChangesOnlyOnTransitions();
-    void exitEventWaitsThenStaysSignalled();
 };
 
 namespace {
@@ -180,45 +174,60 @@ void ConsoleLogicTest::hexDumpOfLargestAdu()
     QCOMPARE(QByteArray(text + 3 * (kAduCapacity - 1), 3), QByteArray("FC "));
 }
 
-void ConsoleLogicTest::editValue_data()
+void ConsoleLogicTest::editValues_data()
 {
+    QTest::addColumn<bool>("registers");
+    QTest::addColumn<int>("viewStart");
+    QTest::addColumn<int>("box");
     QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<int>("value");
-    QTest::addColumn<uint>("registerValue");
-    QTest::addColumn<uint>("coilValue");
-    QTest::newRow("0 writes 0") << QByteArray("0") << 0 << 0u << 0u;
-    QTest::newRow("blanks only are not empty and write 0") << QByteArray("   ") << 0 << 0u << 0u;
-    QTest::newRow("65535 stays") << QByteArray("65535") << 65535 << 65535u << 1u;
-    QTest::newRow("65536 wraps to 0") << QByteArray("65536") << 65536 << 0u << 1u;
-    QTest::newRow("70000 stores 4464") << QByteArray("70000") << 70000 << 4464u << 1u;
-    QTest::newRow("eight digits count as their first seven") << QByteArray("12345678") << 1234567 << 54919u << 1u;
-    QTest::newRow("coil 5 stores 1") << QByteArray("5") << 5 << 5u << 1u;
-    QTest::newRow("coil 1 stores 1") << QByteArray("1") << 1 << 1u << 1u;
-    QTest::newRow("leading blanks skipped") << QByteArray("  42") << 42 << 42u << 1u;
-    QTest::newRow("digits up to the first other character") << QByteArray("12ab34") << 12 << 12u << 1u;
-    QTest::newRow("letters first give 0") << QByteArray("abc") << 0 << 0u << 0u;
-    QTest::newRow("minus one is the low 16 bits of -1") << QByteArray("-1") << -1 << 65535u << 1u;
-    QTest::newRow("plus sign") << QByteArray("+9") << 9 << 9u << 1u;
-    QTest::newRow("sign alone gives 0") << QByteArray("-") << 0 << 0u << 0u;
-    QTest::newRow("digits after the 7th character are cut") << QByteArray("      12") << 1 << 1u << 1u;
-    QTest::newRow("largest seven digits") << QByteArray("9999999") << 9999999 << (9999999u & 0xFFFFu) << 1u;
+    QTest::addColumn<int>("value");         // -1: the box is skipped
+    QTest::addColumn<QString>("message");   // empty: accepted
+    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("65535") << true << 1230 << 4 << QByteArray("65535") << 65535 << QString();
+    QTest::newRow("0") << true << 1230 << 4 << QByteArray("0") << 0 << QString();
+    QTest::newRow("blanks around") << true << 1230 << 4 << QByteArray(" \t42  ") << 42 << QString();
+    QTest::newRow("empty is skipped") << true << 1230 << 4 << QByteArray("") << -1 << QString();
+    QTest::newRow("blanks only are skipped") << true << 1230 << 4 << QByteArray("   ") << -1 << QString();
+    QTest::newRow("65536") << true << 1230 << 4 << QByteArray("65536") << -1 << register1234;
+    QTest::newRow("70000 is not stored as 4464") << true << 1230 << 4 << QByteArray("70000") << -1 << register1234;
+    QTest::newRow("-1 is not stored as 65535") << true << 1230 << 4 << QByteArray("-1") << -1 << register1234;
+    QTest::newRow("+1") << true << 1230 << 4 << QByteArray("+1") << -1 << register1234;
+    QTest::newRow("1.5 is not stored as 15 or 1") << true << 1230 << 4 << QByteArray("1.5") << -1 << register1234;
+    QTest::newRow("letters") << true << 1230 << 4 << QByteArray("12ab") << -1 << register1234;
+    QTest::newRow("blank inside") << true << 1230 << 4 << QByteArray("1 2") << -1 << register1234;
+    QTest::newRow("long text is read whole") << true << 1230 << 4 << QByteArray("0000001x") << -1 << register1234;
+    QTest::newRow("past 32 bits") << true << 1230 << 4 << QByteArray("99999999999999999999") << -1 << register1234;
+    QTest::newRow("coil 1") << false << 10 << 7 << QByteArray("1") << 1 << QString();
+    QTest::newRow("coil 0") << false << 10 << 7 << QByteArray("0") << 0 << QString();
+    QTest::newRow("coil 5 is not stored as 1")
+        << false << 10 << 7 << QByteArray("5") << -1 << QStringLiteral("The value for coil 17 must be 0 or 1.");
+    QTest::newRow("last register") << true << 65510 << 25 << QByteArray("7") << 7 << QString();
+    QTest::newRow("past the table anything is skipped") << true << 65510 << 26 << QByteArray("70000") << -1 << QString();
 }
 
-void ConsoleLogicTest::editValue()
+void ConsoleLogicTest::editValues()
 {
+    QFETCH(bool, registers);
+    QFETCH(int, viewStart);
+    QFETCH(int, box);
     QFETCH(QByteArray, text);
-    int32_t value = 12345;
-    QVERIFY(ParseEditValue(text.constData(), &value));
-    QTEST(static_cast<int>(value), "value");
-    QTEST(static_cast<uint>(RegisterValueFromEdit(value)), "registerValue");
-    QTEST(static_cast<uint>(CoilValueFromEdit(value)), "coilValue");
-}
-
-void ConsoleLogicTest::editValueEmptyBoxIsSkipped()
-{
-    int32_t value = 12345;
-    QVERIFY(!ParseEditValue("", &value));
-    QCOMPARE(value, 12345);
+    QFETCH(int, value);
+    QFETCH(QString, message);
+    // Box 0 holds a good value: it is written only when no other box is refused.
+    const char* texts[kGridCells];
+    for (const char*& boxText : texts) {
+        boxText = "";
+    }
+    texts[0] = "1";
+    texts[box] = text.constData();
+    const EditValuesReading reading = ReadEditValues(texts, registers, viewStart);
+    QCOMPARE(QString::fromLatin1(reading.message), message);
+    QCOMPARE(reading.refusedBox, message.isEmpty() ? -1 : box);
+    QCOMPARE(reading.filled[0], message.isEmpty());
+    QCOMPARE(reading.filled[box], value >= 0);
+    if (value >= 0) {
+        QCOMPARE(static_cast<int>(reading.values[box]), value);
+    }
 }
 
 void ConsoleLogicTest::dialogNumber_data()
@@ -245,47 +254,62 @@ void ConsoleLogicTest::dialogNumber()
 
 void ConsoleLogicTest::dataAreaChecks_data()
 {
-    QTest::addColumn<uint>("registerStart");
-    QTest::addColumn<uint>("registerSize");
-    QTest::addColumn<uint>("coilStart");
-    QTest::addColumn<uint>("coilSize");
+    QTest::addColumn<QByteArray>("registerStart");
+    QTest::addColumn<QByteArray>("registerSize");
+    QTest::addColumn<QByteArray>("coilStart");
+    QTest::addColumn<QByteArray>("coilSize");
     QTest::addColumn<int>("failedField");
     QTest::addColumn<QString>("message");
     const int none = static_cast<int>(DataAreaField::None);
+    const int registerStart = static_cast<int>(DataAreaField::RegisterStart);
     const int registerSize = static_cast<int>(DataAreaField::RegisterSize);
+    const int coilStart = static_cast<int>(DataAreaField::CoilStart);
     const int coilSize = static_cast<int>(DataAreaField::CoilSize);
     const QString zero = QStringLiteral("Size must be greater than zero.");
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
-    QTest::newRow("whole tables") << 0u << 65536u << 0u << 65536u << none << QString();
-    QTest::newRow("last register alone") << 65535u << 1u << 0u << 1u << none << QString();
-    QTest::newRow("last register and one past") << 65535u << 2u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register start past the table") << 70000u << 1u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register sum would wrap 32 bits") << 10u << 4294967290u << 0u << 1u << registerSize << exceed;
-    QTest::newRow("register size zero") << 0u << 0u << 0u << 1u << registerSize << zero;
-    QTest::newRow("register size zero before a bad start") << 70000u << 0u << 0u << 0u << registerSize << zero;
-    QTest::newRow("registers checked before coils") << 1u << 65536u << 0u << 0u << registerSize << exceed;
-    QTest::newRow("coil size zero") << 100u << 100u << 5u << 0u << coilSize << zero;
-    QTest::newRow("coil range too large") << 100u << 100u << 65000u << 537u << coilSize << exceed;
-    QTest::newRow("coil range exactly fits") << 100u << 100u << 65000u << 536u << none << QString();
+    QTest::newRow("whole tables") << QByteArray("0") << QByteArray("65536") << QByteArray("0") << QByteArray("65536") << none << QString();
+    QTest::newRow("last register alone") << QByteArray("65535") << QByteArray("1") << QByteArray("0") << QByteArray("1") << none << QString();
+    QTest::newRow("empty start counts as 0") << QByteArray("") << QByteArray("1") << QByteArray(" ") << QByteArray("1") << none << QString();
+    QTest::newRow("last register and one past") << QByteArray("65535") << QByteArray("2") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register start past the table") << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register sum would wrap 32 bits") << QByteArray("10") << QByteArray("4294967290") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
+    QTest::newRow("register size zero") << QByteArray("0") << QByteArray("0") << QByteArray("0") << QByteArray("1") << registerSize << zero;
+    QTest::newRow("empty size counts as 0") << QByteArray("0") << QByteArray("") << QByteArray("0") << QByteArray("1") << registerSize << zero;
+    QTest::newRow("register size zero before a bad start") << QByteArray("70000") << QByteArray("0") << QByteArray("0") << QByteArray("0") << registerSize << zero;
+    QTest::newRow("registers checked before coils") << QByteArray("1") << QByteArray("65536") << QByteArray("0") << QByteArray("0") << registerSize << exceed;
+    QTest::newRow("coil size zero") << QByteArray("100") << QByteArray("100") << QByteArray("5") << QByteArray("0") << coilSize << zero;
+    QTest::newRow("coil range too large") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("537") << coilSize << exceed;
+    QTest::newRow("coil range exactly fits") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("536") << none << QString();
+    QTest::newRow("start past 32 bits is not 10")
+        << QByteArray("4294967306") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerStart
+        << QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
+    QTest::newRow("negative size")
+        << QByteArray("0") << QByteArray("-1") << QByteArray("0") << QByteArray("1") << registerSize
+        << QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
+    QTest::newRow("letters in the coil start")
+        << QByteArray("0") << QByteArray("1") << QByteArray("ab") << QByteArray("1") << coilStart
+        << QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
+    QTest::newRow("unreadable coil size before the register range")
+        << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1 0") << coilSize
+        << QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
 }
 
 void ConsoleLogicTest::dataAreaChecks()
 {
-    QFETCH(uint, registerStart);
-    QFETCH(uint, registerSize);
-    QFETCH(uint, coilStart);
-    QFETCH(uint, coilSize);
+    QFETCH(QByteArray, registerStart);
+    QFETCH(QByteArray, registerSize);
+    QFETCH(QByteArray, coilStart);
+    QFETCH(QByteArray, coilSize);
     QFETCH(QString, message);
     DataAreaSettings settings{};
-    settings.registerStart = registerStart;
-    settings.registerSize = registerSize;
-    settings.coilStart = coilStart;
-    settings.coilSize = coilSize;
-    const DataAreaCheck check = CheckDataAreaSettings(settings);
-    QTEST(static_cast<int>(check.failedField), "failedField");
-    if (check.failedField != DataAreaField::None) {
-        QCOMPARE(QString::fromLatin1(check.message), message);
+    DataAreaCheck check = ReadDataAreaNumbers(
+        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
+        &settings);
+    if (check.failedField == DataAreaField::None) {
+        check = CheckDataAreaSettings(settings);
     }
+    QTEST(static_cast<int>(check.failedField), "failedField");
+    QCOMPARE(check.failedField == DataAreaField::None ? QString() : QString::fromLatin1(check.message), message);
 }
 
 void ConsoleLogicTest::scrollPosition_data()
@@ -341,24 +365,6 @@ void ConsoleLogicTest::scrollRequests()
     int32_t value = base;
     QTEST(ScrollRequestValue(request, base, thumb, &value), "acted");
     QTEST(ScrollPositionForValue(value) * 10, "landsOn");
-}
-
-void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow_data()
-{
-    QTest::addColumn<uint>("typed");
-    QTest::addColumn<int>("firstAddress");
-    QTest::newRow("empty box reads 0") << 0u << 0;
-    QTest::newRow("1234") << 1234u << 1230;
-    QTest::newRow("65535") << 65535u << 65510;
-    QTest::newRow("2,147,483,647") << 2147483647u << 65510;
-    QTest::newRow("2,147,483,648") << 2147483648u << 65510;
-    QTest::newRow("4,294,967,295") << 4294967295u << 65510;
-}
-
-void ConsoleLogicTest::goToPastSignedRangeGoesToLastRow()
-{
-    QFETCH(uint, typed);
-    QTEST(ScrollPositionForValue(GoToValue(typed)) * 10, "firstAddress");
 }
 
 void ConsoleLogicTest::gridCell_data()
@@ -553,20 +559,6 @@ void ConsoleLogicTest::captionChangesOnlyOnTransitions()
     QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::ShowStopped);
     QCOMPARE(FollowServerState(false, &showsRunning), CaptionChange::None);
     QVERIFY(!showsRunning);
-}
-
-void ConsoleLogicTest::exitEventWaitsThenStaysSignalled()
-{
-    QVERIFY(CreateExitEvent());
-    QElapsedTimer timer;
-    timer.start();
-    QVERIFY(!WaitExitEvent(50));
-    QVERIFY(timer.elapsed() >= 45);
-    std::thread signaller([] { SignalExitEvent(); });
-    QVERIFY(WaitExitEvent(10000));
-    signaller.join();
-    QVERIFY(WaitExitEvent(0));   // manual reset: it stays signalled
-    DestroyExitEvent();
 }
 
 QTEST_GUILESS_MAIN(ConsoleLogicTest)

@@ -18,12 +18,15 @@ private slots:
     void cleanup();
 
     void startStopCaptionFollowsTheServer();
+    void startClickedWhileClosingDoesNothing();
     void connectedClientShowsSocketAddressCountersAndDumps();
     void viewingAFreeSlotEmptiesTheStatistics();
     void gridStartsAtRegisterZero();
     void gridShowsValuesAClientWrote();
     void scrollBarArrowsPagesAndThumb();
     void scrollBarIgnoresHomeAndEnd();
+    void wheelOverTheGrid_data();
+    void wheelOverTheGrid();
     void goTo_data();
     void goTo();
     void goToByEnterInItsBox();
@@ -31,7 +34,7 @@ private slots:
     void cellsOutsideTheWindowShowDashes();
     void logLineShowsStampAndMessageInColumns();
     void logKeepsTheNewest500Lines();
-    void logLeavesTheScrollPositionAlone();
+    void logFollowsItsEndUntilTheOperatorScrollsUp();
     void workerLogsWhileADialogIsOpen();
     void escapeLeavesTheMainWindowOpen();
     void closingWithClientsConnectedLogsTheirEndsFirst();
@@ -109,6 +112,20 @@ void ConsoleWindowTest::startStopCaptionFollowsTheServer()
     QVERIFY(fixture.LogMessages().last().startsWith(QStringLiteral("Modbus Server started on ")));
 }
 
+void ConsoleWindowTest::startClickedWhileClosingDoesNothing()
+{
+    // A start after the refresh thread's stop would keep its wait for the stop from returning.
+    auto* button = fixture.window->Control(1002);
+    QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(), kCycleWaitMs);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!IsServerRunning(), kCycleWaitMs);
+    fixture.window->close();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!IsServerRunning());
+    QVERIFY(fixture.CloseWindow());
+    QCOMPARE(fixture.LogMessages().filter(QStringLiteral("Modbus Server started")).size(), 1);
+}
+
 void ConsoleWindowTest::connectedClientShowsSocketAddressCountersAndDumps()
 {
     TestClient client(fixture.port);
@@ -131,6 +148,8 @@ void ConsoleWindowTest::connectedClientShowsSocketAddressCountersAndDumps()
     QCOMPARE(fixture.Text(1226), QStringLiteral("00 01 00 00 00 06 01 03 00 00 00 0A "));
     QVERIFY(fixture.Text(1228).startsWith(QStringLiteral("00 01 00 00 00 17 01 03 14 00 00 ")));
     QCOMPARE(fixture.Text(1228).size(), 29 * 3);
+    const QFontMetrics dumpFont(fixture.window->Control(1226)->font());   // bytes line up in columns
+    QCOMPARE(dumpFont.horizontalAdvance(QLatin1Char('i')), dumpFont.horizontalAdvance(QLatin1Char('W')));
     for (int row = 1; row < 4; ++row) {
         QCOMPARE(fixture.Text(1901 + row), QString());
         QCOMPARE(fixture.Text(2001 + row), QString());
@@ -237,6 +256,42 @@ void ConsoleWindowTest::scrollBarIgnoresHomeAndEnd()
     QTest::keyClick(bar, Qt::Key_Home);
     QCOMPARE(RegisterViewStart.load(), 500);
     QCOMPARE(bar->value(), 50);
+}
+
+void ConsoleWindowTest::wheelOverTheGrid_data()
+{
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("control");         // 0: the window, between the first two rows of cells
+    QTest::addColumn<QList<int>>("angles");   // eighths of a degree; 120 is one notch, up
+    QTest::addColumn<int>("landsOn");
+    QTest::newRow("one notch down over a cell") << 500 << 1179 << QList<int>{-120} << 510;
+    QTest::newRow("two notches up over a row label") << 500 << 1302 << QList<int>{120, 120} << 480;
+    QTest::newRow("half notches add up") << 500 << 1208 << QList<int>{-60, -60} << 510;
+    QTest::newRow("one half notch does nothing yet") << 500 << 1190 << QList<int>{-60} << 500;
+    QTest::newRow("between two rows") << 500 << 0 << QList<int>{-120} << 510;
+    QTest::newRow("up at the top stays") << 0 << 1179 << QList<int>{120} << 0;
+    QTest::newRow("down at the last row stays") << 65510 << 1179 << QList<int>{-120} << 65510;
+    QTest::newRow("over the statistics nothing") << 500 << 2301 << QList<int>{-120} << 500;
+}
+
+void ConsoleWindowTest::wheelOverTheGrid()
+{
+    QFETCH(int, start);
+    QFETCH(int, control);
+    QFETCH(QList<int>, angles);
+    fixture.window->SetViewPosition(start);
+    QWidget* target = control != 0 ? fixture.window->Control(control) : fixture.window;
+    const QRect firstCell = fixture.window->Control(1179)->geometry();
+    const QRect belowIt = fixture.window->Control(1189)->geometry();
+    for (int angle : angles) {
+        const QPointF middle = control != 0 ? QRectF(target->rect()).center()
+                                            : QPointF(firstCell.center().x(), (firstCell.bottom() + belowIt.top()) / 2.0);
+        QWheelEvent wheel(middle, target->mapToGlobal(middle), QPoint(), QPoint(0, angle), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QApplication::sendEvent(target, &wheel);
+    }
+    QTEST(RegisterViewStart.load(), "landsOn");
+    QCOMPARE(qobject_cast<QScrollBar*>(fixture.window->Control(1221))->value() * 10, RegisterViewStart.load());
 }
 
 void ConsoleWindowTest::goTo_data()
@@ -363,20 +418,44 @@ void ConsoleWindowTest::logKeepsTheNewest500Lines()
     }());
 }
 
-void ConsoleWindowTest::logLeavesTheScrollPositionAlone()
+void ConsoleWindowTest::logFollowsItsEndUntilTheOperatorScrollsUp()
 {
     auto* list = qobject_cast<QTreeWidget*>(fixture.window->Control(1011));
+    QScrollBar* bar = list->verticalScrollBar();
+    auto shown = [list](int line) {
+        return list->viewport()->rect().contains(list->visualItemRect(list->topLevelItem(line)));
+    };
+    auto topMessage = [list] { return list->itemAt(QPoint(2, 2))->text(1); };
+
+    // A failed start after many lines is in view at once.
     for (int i = 0; i < 100; ++i) {
         LogEvent("line %d", i);
     }
+    LogSocketError("Unable to bind listen socket", 10048);
     QApplication::processEvents();
-    QCOMPARE(list->verticalScrollBar()->value(), 0);   // new lines do not pull the view down
-    list->verticalScrollBar()->setValue(40);
-    for (int i = 0; i < 10; ++i) {
-        LogEvent("more %d", i);
-    }
+    QVERIFY(bar->maximum() > 60);
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(shown(list->topLevelItemCount() - 1));
+
+    // Scrolled up by the operator, it stays on the lines shown, also while the oldest lines go.
+    bar->setValue(60);
+    const QString top = topMessage();
+    RunOffWindowThread([] {
+        for (int i = 0; i < 450; ++i) {
+            LogEvent("more %d", i);
+        }
+    });
     QApplication::processEvents();
-    QCOMPARE(list->verticalScrollBar()->value(), 40);
+    QCOMPARE(list->topLevelItemCount(), 500);
+    QCOMPARE(topMessage(), top);
+
+    // Back at the end, it follows again.
+    bar->setValue(bar->maximum());
+    LogEvent("newest");
+    QApplication::processEvents();
+    QCOMPARE(bar->value(), bar->maximum());
+    QVERIFY(shown(499));
+    QCOMPARE(list->topLevelItem(499)->text(1), QStringLiteral("newest"));
 }
 
 void ConsoleWindowTest::workerLogsWhileADialogIsOpen()
