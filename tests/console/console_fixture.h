@@ -25,6 +25,7 @@
 #include "console/view_position.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
+#include "support/core_state.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -137,11 +138,7 @@ public:
         if (port == 0 || !CreateExitEvent()) {
             return false;
         }
-        InitRegisterTable();
-        InitCoilTable();
-        for (uint8_t code : {1, 3, 5, 6, 15, 16, 22, 23}) {
-            SetFunctionEnabled(code, true);
-        }
+        ResetServedData();
         RegisterViewStart.store(0);
         CoilViewStart.store(0);
         InitSlotTable();

@@ -10,6 +10,7 @@
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "server/test_client.h"
+#include "support/core_state.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -22,11 +23,7 @@ protected:
     void SetUp() override
     {
         SetLogTarget(&log);
-        InitRegisterTable();
-        InitCoilTable();
-        for (uint8_t code : {1, 3, 5, 6, 15, 16, 22, 23}) {
-            SetFunctionEnabled(code, true);
-        }
+        ResetServedData();
         InitSlotTable();
         InitServerControl("127.0.0.1", 0);
         if (startInSetUp) {

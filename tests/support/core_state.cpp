@@ -1,0 +1,15 @@
+#include "support/core_state.h"
+
+#include "modbus/function_codes.h"
+#include "tables/coil_table.h"
+#include "tables/function_enable_table.h"
+#include "tables/register_table.h"
+
+void ResetServedData()
+{
+    InitRegisterTable();
+    InitCoilTable();
+    for (uint8_t code : kServedFunctionCodes) {
+        SetFunctionEnabled(code, true);
+    }
+}
