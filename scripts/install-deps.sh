@@ -6,9 +6,11 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config        # compiler and build
   qt6-base-dev qt6-svg-dev fonts-liberation   # the operator console, its SVG artwork and font
+  libcpp-httplib-dev nlohmann-json3-dev   # the HTTP control interface
   libgtest-dev libgmock-dev valgrind      # unit tests, the memcheck run of the framing tests
   libbenchmark-dev libmodbus-dev strace   # benchmarks, test clients, scripts/bench.sh syscalls
   xvfb xauth                              # console tests and screenshots without a display
+  chromium                                # the status page's browser test and its screenshot
   clang libclang-rt-14-dev                # libFuzzer targets
   librsvg2-bin                            # icon bitmaps rendered from the SVG at build time
   dpkg-dev desktop-file-utils man-db      # the Debian package, its dependencies, its checks

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-void PushLine(LineQueue* queue, const char* line, int length)
+bool PushLine(LineQueue* queue, const char* line, int length)
 {
     if (length > kQueuedLineSize) {
         length = kQueuedLineSize;
@@ -10,13 +10,14 @@ void PushLine(LineQueue* queue, const char* line, int length)
     std::lock_guard<std::mutex> hold(queue->guard);
     if (queue->waiting == kQueuedLineCapacity) {
         ++queue->dropped;
-        return;
+        return false;
     }
     int slot = (queue->oldest + queue->waiting) % kQueuedLineCapacity;
     std::memcpy(queue->lines[slot], line, static_cast<size_t>(length));
     queue->lengths[slot] = length;
     ++queue->waiting;
     queue->changed.notify_one();
+    return true;
 }
 
 int TakeLines(LineQueue* queue, char* batch, int batchSize, uint64_t* dropped)

@@ -21,8 +21,9 @@ struct LineQueue {
     bool closing = false;    // no more lines will come
 };
 
-// Adds a line (cut to kQueuedLineSize bytes), or counts it as dropped when the queue is full.
-void PushLine(LineQueue* queue, const char* line, int length);
+// Adds a line (cut to kQueuedLineSize bytes); false, and the line counted as dropped, when the
+// queue is full.
+bool PushLine(LineQueue* queue, const char* line, int length);
 
 // Waits until a line, a drop count or the close is there. Moves as many waiting lines as fit into
 // `batch` (at least one: batchSize must be at least kQueuedLineSize) and answers their byte count;

@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     }
     SetLogTarget(StdoutLogTarget());
     if (options.trace) {
-        SetTransactionTrace(TraceTransaction);
+        AddTransactionObserver(TraceTransaction);
     }
     ApplyDataOptions(options);
     InitSlotTable();

@@ -32,7 +32,9 @@ public:
         char line[kQueuedLineSize];
         int length = FormatLogLine(line, now.hour, now.minute, now.second, now.millisecond, message);
         line[length++] = '\n';
-        PushLine(&Queue, line, length);
+        if (!PushLine(&Queue, line, length)) {
+            CountDroppedLogLines(1);
+        }
     }
 };
 
@@ -107,9 +109,8 @@ bool StopStdoutLog(int milliseconds)
     return WaitForEventFor(&WriterEnded, milliseconds);
 }
 
-void TraceTransaction(int socket, const uint8_t* request, uint16_t requestLength, const uint8_t* response,
-                      uint16_t responseLength)
+void TraceTransaction(const TransactionView& transaction)
 {
-    TraceAdu(socket, "request", request, requestLength);
-    TraceAdu(socket, "response", response, responseLength);
+    TraceAdu(transaction.socket, "request", transaction.request, transaction.requestLength);
+    TraceAdu(transaction.socket, "response", transaction.response, transaction.responseLength);
 }

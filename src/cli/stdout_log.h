@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "log/event_log.h"
+#include "server/transaction_trace.h"
 
 // Log lines on standard output as the console's list shows them ("HH:MM:SS.mmm", a tab, the
 // message). A logging thread never waits for standard output: TakeMessage stamps the line and
@@ -20,5 +21,4 @@ int StartStdoutLog();
 bool StopStdoutLog(int milliseconds);
 
 // The --trace lines of one transaction, one for the request and one for the response.
-void TraceTransaction(int socket, const uint8_t* request, uint16_t requestLength, const uint8_t* response,
-                      uint16_t responseLength);
+void TraceTransaction(const TransactionView& transaction);

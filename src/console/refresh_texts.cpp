@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "console/connection_statistics.h"
+#include "server/connection_statistics.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 #include "log/event_log.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,10 @@ namespace {
 
 // Written once before any other thread can log, read without a lock afterwards.
 LogTarget* CurrentLogTarget = nullptr;
+LogObserver CurrentLogObserver = nullptr;
+
+// Only ever added to; relaxed, since nothing else is ordered by it.
+std::atomic<uint64_t> DroppedLogLines{0};
 
 constexpr int kMessageBufferSize = 512;      // 511 characters and the terminator
 constexpr int kErrorTextBufferSize = 256;
@@ -20,6 +25,21 @@ constexpr int kErrorTextBufferSize = 256;
 void SetLogTarget(LogTarget* target)
 {
     CurrentLogTarget = target;
+}
+
+void SetLogObserver(LogObserver observer)
+{
+    CurrentLogObserver = observer;
+}
+
+void CountDroppedLogLines(uint64_t count)
+{
+    DroppedLogLines.fetch_add(count, std::memory_order_relaxed);
+}
+
+uint64_t DroppedLogLineCount()
+{
+    return DroppedLogLines.load(std::memory_order_relaxed);
 }
 
 void LogEvent(const char* format, ...)
@@ -35,6 +55,9 @@ void LogEvent(const char* format, ...)
     }
     if (CurrentLogTarget != nullptr) {
         CurrentLogTarget->TakeMessage(message);
+    }
+    if (CurrentLogObserver != nullptr) {
+        CurrentLogObserver(message);
     }
 }
 

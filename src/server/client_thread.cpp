@@ -12,8 +12,23 @@
 
 namespace {
 
-// Written once before the server starts, read by client threads without a lock.
-TransactionTrace CurrentTrace = nullptr;
+// Written before the server starts, read by client threads without a lock.
+TransactionObserver Observers[kMaxTransactionObservers];
+int ObserverCount = 0;
+
+void ShowTransaction(const ConnectionSlot* slot, SocketHandle socket, ExceptionCode code)
+{
+    const TransactionView transaction{socket,
+                                      slot->peerText,
+                                      slot->currentRequest,
+                                      slot->currentRequestLength,
+                                      slot->currentResponse,
+                                      slot->currentResponseLength,
+                                      code};
+    for (int index = 0; index < ObserverCount; ++index) {
+        Observers[index](transaction);
+    }
+}
 
 // Decodes, executes and builds the response over the request in `adu`; returns the transaction's
 // exception code and the response's total length.
@@ -56,17 +71,26 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         }
         StoreResponse(slot, adu, responseLength);
         RecordTransaction(slot, code);
-        if (CurrentTrace != nullptr) {
-            CurrentTrace(socket, slot->currentRequest, requestLength, slot->currentResponse, responseLength);
+        if (ObserverCount > 0) {
+            ShowTransaction(slot, socket, code);
         }
     }
 }
 
 }  // namespace
 
-void SetTransactionTrace(TransactionTrace trace)
+bool AddTransactionObserver(TransactionObserver observer)
 {
-    CurrentTrace = trace;
+    if (ObserverCount == kMaxTransactionObservers) {
+        return false;
+    }
+    Observers[ObserverCount++] = observer;
+    return true;
+}
+
+void ClearTransactionObservers()
+{
+    ObserverCount = 0;
 }
 
 void StartClientThread(ConnectionSlot* slot)

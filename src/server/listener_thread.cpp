@@ -5,6 +5,7 @@
 #include "log/event_log.h"
 #include "platform/winsock_error.h"
 #include "server/client_thread.h"
+#include "server/server_control.h"
 #include "server/server_threads.h"
 #include "server/slot_table.h"
 
@@ -43,6 +44,7 @@ void* ListenerThread(void* argument)
     // StartServer has already marked the server running, to close the gap before this point.
     ResetEvent(&ServerStoppedEvent);
     LogServerStarted();
+    LogListeningEndpoint(listenSocket);
     ArmSlots();
     int failure = AcceptConnections(listenSocket);
     if (failure != 0) {
@@ -54,6 +56,15 @@ void* ListenerThread(void* argument)
     MarkServerStopped();
     LeaveThreadGroup(&ServerThreads);
     return nullptr;
+}
+
+void LogListeningEndpoint(SocketHandle listenSocket)
+{
+    // The port the socket is bound to: the one the system chose when port 0 was asked for, which a
+    // script reads from this line ("parvane-cli --port 0 | grep -m1 Listening").
+    uint16_t port = 0;
+    LocalPort(listenSocket, &port);
+    LogEvent("Listening on %s:%hu", ListenAddress(), port);
 }
 
 void LogServerStarted()

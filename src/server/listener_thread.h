@@ -10,6 +10,8 @@ extern ManualResetEvent ServerStoppedEvent;
 // or a failure, then ends every connection and marks the server stopped.
 void* ListenerThread(void* listenSocket);
 void LogServerStarted();
+// "Listening on ADDRESS:PORT", right after the start line.
+void LogListeningEndpoint(SocketHandle listenSocket);
 
 // The listener's view of the server control, each under its lock.
 bool WasStopRequested();

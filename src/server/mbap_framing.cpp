@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "log/event_log.h"
+#include "server/server_counters.h"
 
 namespace {
 
@@ -101,11 +102,13 @@ int CheckMbapHeader(const uint8_t* header, SocketHandle socket)
 {
     unsigned protocolId = (static_cast<unsigned>(header[2]) << 8) | header[3];
     if (protocolId != 0) {
+        CountFramingViolation();
         LogEvent("The request from client on socket %hu had invalid Protocol ID", static_cast<unsigned short>(socket));
         return 0;
     }
     int rest = static_cast<int>((static_cast<unsigned>(header[4]) << 8) | header[5]) - 1;
     if (rest < 1 || rest > kMaxBytesAfterHeader) {
+        CountFramingViolation();
         LogEvent("The request from client on socket %hu had invalid Command Length",
                  static_cast<unsigned short>(socket));
         return 0;

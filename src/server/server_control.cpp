@@ -129,6 +129,12 @@ bool WaitServerStoppedFor(int milliseconds)
     return WaitForEventFor(&ServerStoppedEvent, milliseconds);
 }
 
+const char* ListenAddress()
+{
+    // Written by InitServerControl before any other thread exists, never again.
+    return BindAddress;
+}
+
 uint16_t ListeningPort()
 {
     std::lock_guard<std::mutex> hold(ServerControlLock);

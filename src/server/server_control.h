@@ -20,6 +20,8 @@ int StartServer();
 void StopServer();           // does nothing while stopped; returns without waiting
 void WaitServerStopped();    // returns once the server is stopped
 
+// The dotted address the server listens on, as InitServerControl was given it.
+const char* ListenAddress();
 // The port the listening socket is bound to while the server runs (useful when it was started on
 // port 0, "any free port"); 0 while stopped.
 uint16_t ListeningPort();

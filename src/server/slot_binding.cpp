@@ -4,6 +4,7 @@
 
 #include "log/event_log.h"
 #include "platform/clock.h"
+#include "server/server_counters.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer)
             }
         }
         if (bound != nullptr) {
+            CountConnectionAccepted();
             LogEvent("Connection accepted on socket %d from %s", socket, bound->peerText);
             return bound;
         }
@@ -88,6 +90,7 @@ ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer)
             // Read after every tick of the pass, so no idle time comes out negative.
             uint32_t now = TickCount();
             KickSlot(&SlotTable[ChooseSlotToEvict(lastActivityTicks, now)]);
+            CountConnectionEvicted();
         }
         // Wait, holding no lock, until some slot has been released; the count only signals that,
         // so it goes straight back.

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "console/command_line.h"
-#include "console/connection_statistics.h"
+#include "server/connection_statistics.h"
 #include "console/data_area_settings.h"
 #include "console/dialog_number.h"
 #include "console/edit_value_text.h"

@@ -109,7 +109,8 @@ void ConsoleWindowTest::startStopCaptionFollowsTheServer()
     QTest::mouseClick(button, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(button->text(), QStringLiteral("&Stop Server"), kCycleWaitMs);
     QCOMPARE(fixture.LogMessages().count(QStringLiteral("Modbus Server stopped")), 1);
-    QVERIFY(fixture.LogMessages().last().startsWith(QStringLiteral("Modbus Server started on ")));
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.LogMessages().last().startsWith(QStringLiteral("Listening on 127.0.0.1:")), kCycleWaitMs);
+    QVERIFY(fixture.LogMessages()[fixture.LogMessages().size() - 2].startsWith(QStringLiteral("Modbus Server started on ")));
 }
 
 void ConsoleWindowTest::startClickedWhileClosingDoesNothing()

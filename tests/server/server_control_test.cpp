@@ -380,7 +380,7 @@ TEST_F(ServerStartTest, StopRightAfterStartIsNotLost)
 }
 
 // Holds the client thread in the trace of each transaction until slot 0 has been kicked.
-void WaitUntilSlot0IsKicked(int, const uint8_t*, uint16_t, const uint8_t*, uint16_t)
+void WaitUntilSlot0IsKicked(const TransactionView&)
 {
     for (int waited = 0; waited < 5000 && !IsKickSignalled(&SlotTable[0].kickEvent); ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -392,13 +392,13 @@ protected:
     void SetUp() override
     {
         ServerStartTest::SetUp();
-        SetTransactionTrace(WaitUntilSlot0IsKicked);   // before the start: client threads read it unguarded
+        AddTransactionObserver(WaitUntilSlot0IsKicked);   // before the start: client threads read it unguarded
         Start();
     }
     void TearDown() override
     {
         ServerStartTest::TearDown();
-        SetTransactionTrace(nullptr);
+        ClearTransactionObservers();
     }
 };
 

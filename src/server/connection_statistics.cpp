@@ -1,4 +1,4 @@
-#include "console/connection_statistics.h"
+#include "server/connection_statistics.h"
 
 uint64_t RoundToSeconds(uint32_t milliseconds)
 {
@@ -21,6 +21,7 @@ ConnectionStatistics ComputeConnectionStatistics(const SlotSnapshot& snapshot, u
     statistics.acceptedRequests = snapshot.acceptedRequests;
     statistics.rejectedRequests = snapshot.rejectedRequests;
     statistics.requestsPerSecond = static_cast<uint32_t>(requests / connectSeconds);
+    statistics.connectSeconds = static_cast<uint32_t>(connectSeconds);
     statistics.connectMinutes = static_cast<uint32_t>(connectSeconds / 60);
     statistics.idleSeconds = static_cast<uint32_t>(RoundToSeconds(idleMilliseconds));
     statistics.bytesReceivedPerSecond = static_cast<uint32_t>(snapshot.bytesReceived / connectSeconds);

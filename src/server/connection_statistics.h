@@ -4,14 +4,15 @@
 
 #include "server/slot_table.h"
 
-// What the connection monitor shows for the viewed connection, each value as the unsigned 32-bit
-// number that goes into its control.
+// What the console's connection monitor and the control interface's status show for a connection,
+// each value an unsigned 32-bit number (the console's control for it in the comment).
 struct ConnectionStatistics {
     uint32_t bytesReceived;              // 2101: low 32 bits of the 64-bit counter
     uint32_t bytesTransmitted;           // 2201: low 32 bits
     uint32_t acceptedRequests;           // 2301
     uint32_t rejectedRequests;           // 2401
     uint32_t requestsPerSecond;          // 1234
+    uint32_t connectSeconds;             // at least 1
     uint32_t connectMinutes;             // 1235
     uint32_t idleSeconds;                // 1236
     uint32_t bytesReceivedPerSecond;     // 1237: from all 64 bits

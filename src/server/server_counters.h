@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// Events of the whole run that no slot keeps, for the control interface's metrics: they count
+// from the program's start, across every start and stop of the server. Any thread.
+struct ServerCounters {
+    uint64_t connectionsAccepted;
+    uint64_t connectionsEvicted;   // kicked to make room for a fifth client
+    uint64_t framingViolations;    // headers refused for their protocol identifier or length
+};
+
+void CountConnectionAccepted();
+void CountConnectionEvicted();
+void CountFramingViolation();
+ServerCounters ReadServerCounters();
