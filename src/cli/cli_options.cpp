@@ -106,7 +106,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             continue;
         }
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
-                          option == "--coils" || option == "--disable";
+                          option == "--coils" || option == "--disable" || IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -116,7 +116,11 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             return CliCommand::kBadOption;
         }
         std::string value = argv[++index];
-        if (option == "--port") {
+        if (IsControlOption(option)) {
+            if (!ParseControlOption(option, value, &options->control, problem)) {
+                return CliCommand::kBadOption;
+            }
+        } else if (option == "--port") {
             if (!ParseListenPort(value, &options->port)) {
                 *problem = "--port needs a number from 1 to 65535, got '" + value + "'";
                 return CliCommand::kBadOption;
@@ -146,6 +150,9 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 return CliCommand::kBadOption;
             }
         }
+    }
+    if (!CheckControlOptions(options->control, problem)) {
+        return CliCommand::kBadOption;
     }
     return CliCommand::kRun;
 }

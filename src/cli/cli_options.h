@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "control/control_options.h"
 #include "server/server_control.h"
 
 // What the command line asks for. The defaults give the server exactly as the console runs it.
@@ -15,6 +16,7 @@ struct CliOptions {
     uint16_t coilLast = 65535;
     bool disabled[256] = {};   // function codes switched off
     bool trace = false;
+    ControlOptions control;
 };
 
 enum class CliCommand { kRun, kHelp, kVersion, kBadOption };

@@ -35,7 +35,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         std::string name;
         std::string value;
         if (!SplitInlineValue(argument, &name, &value)) {
-            if (name != "--port" && name != "--bind") {
+            if (name != "--port" && name != "--bind" && !IsControlOption(name)) {
                 *error = "unknown option '" + argument + "'";
                 return CommandLineAction::Fail;
             }
@@ -45,7 +45,11 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             }
             value = argv[++i];
         }
-        if (name == "--port") {
+        if (IsControlOption(name)) {
+            if (!ParseControlOption(name, value, &options->control, error)) {
+                return CommandLineAction::Fail;
+            }
+        } else if (name == "--port") {
             if (!ParseListenPort(value, &options->port)) {
                 *error = "invalid port '" + value + "': expected a number from 1 to 65535";
                 return CommandLineAction::Fail;
@@ -60,6 +64,9 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             *error = "unknown option '" + argument + "'";
             return CommandLineAction::Fail;
         }
+    }
+    if (!CheckControlOptions(options->control, error)) {
+        return CommandLineAction::Fail;
     }
     return CommandLineAction::Run;
 }

@@ -3,15 +3,20 @@
 #include <cstdint>
 #include <string>
 
-// Where the console's server listens; the same options as the headless server.
+#include "control/control_options.h"
+
+// Where the console's server listens, and its remote control; the same options as the headless
+// server's.
 struct ConsoleOptions {
     std::string bindAddress;   // dotted IPv4 address
     uint16_t port;
+    ControlOptions control;
 };
 
 enum class CommandLineAction { Run, ShowHelp, ShowVersion, Fail };
 
-// Reads --port N, --bind ADDRESS (also as --port=N, --bind=ADDRESS), --help and --version.
+// Reads --port N, --bind ADDRESS, the control options (each also as --name=VALUE), --help and
+// --version.
 // Unset options keep the defaults 502 and 0.0.0.0. On Fail, *error says what was wrong.
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOptions* options, std::string* error);
 
