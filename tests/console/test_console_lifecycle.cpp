@@ -73,7 +73,7 @@ void ConsoleLifecycleTest::startupFailures()
         buttons = box->buttons().size();
         QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     });
-    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", FreeTcpPort()}, steps,
+    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", FreeTcpPort(), {}}, steps,
                                     [&windowOpened](MainWindow*) { windowOpened = true; });
     QCOMPARE(exitCode, -1);
     QCOMPARE(caption, QStringLiteral("Parvane"));
@@ -91,7 +91,7 @@ void ConsoleLifecycleTest::normalRunEndsWithZeroAfterTheServerStopped()
     QString title;
     auto first = std::make_unique<TestClient>(port);
     auto second = std::make_unique<TestClient>(port);
-    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port}, SystemStartupSteps(), [&](MainWindow* window) {
+    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port, {}}, SystemStartupSteps(), [&](MainWindow* window) {
         title = window->windowTitle();
         QObject::connect(window, &QDialog::finished, window, [&, window] {
             stoppedAtEnd = !IsServerRunning();

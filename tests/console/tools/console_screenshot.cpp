@@ -56,7 +56,7 @@ int main(int argc, char* argv[])
     bool saved = false;
     QElapsedTimer sinceStart;
     sinceStart.start();
-    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port}, SystemStartupSteps(), [&](MainWindow* window) {
+    const int exitCode = RunConsole(ConsoleOptions{"127.0.0.1", port, {}}, SystemStartupSteps(), [&](MainWindow* window) {
         auto* poll = new QTimer(window);
         QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
             uint32_t requests = 0;
