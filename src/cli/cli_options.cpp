@@ -19,7 +19,7 @@ std::string ServedCodesText(const char* separator)
 }
 
 // START:SIZE, checked by the same rule as the Configure Data Areas dialog.
-bool ParseWindow(const std::string& text, uint16_t* first, uint16_t* last, std::string* problem)
+bool ParseWindow(const std::string& text, AddressWindow* window, std::string* problem)
 {
     size_t colon = text.find(':');
     uint32_t start = 0;
@@ -40,9 +40,7 @@ bool ParseWindow(const std::string& text, uint16_t* first, uint16_t* last, std::
     case WindowRange::kFits:
         break;
     }
-    AddressWindow window = WindowOfRange(start, size);
-    *first = window.first;
-    *last = window.last;
+    *window = WindowOfRange(start, size);
     return true;
 }
 
@@ -133,19 +131,19 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             options->bindAddress = value;
         } else if (option == "--registers") {
             std::string why;
-            if (!ParseWindow(value, &options->registerFirst, &options->registerLast, &why)) {
+            if (!ParseWindow(value, &options->served.registerWindow, &why)) {
                 *problem = "--registers: " + why;
                 return CliCommand::kBadOption;
             }
         } else if (option == "--coils") {
             std::string why;
-            if (!ParseWindow(value, &options->coilFirst, &options->coilLast, &why)) {
+            if (!ParseWindow(value, &options->served.coilWindow, &why)) {
                 *problem = "--coils: " + why;
                 return CliCommand::kBadOption;
             }
         } else {
             std::string why;
-            if (!ParseDisabledCodes(value, options->disabled, &why)) {
+            if (!ParseDisabledCodes(value, options->served.disabled, &why)) {
                 *problem = "--disable: " + why;
                 return CliCommand::kBadOption;
             }

@@ -13,12 +13,12 @@
 #include "platform/standard_output.h"
 #include "platform/stop_signals.h"
 #include "platform/winsock_error.h"
+#include "server/served_settings.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "server/transaction_trace.h"
 #include "stdout_log.h"
 #include "tables/coil_table.h"
-#include "tables/function_enable_table.h"
 #include "tables/register_table.h"
 
 namespace {
@@ -36,13 +36,7 @@ void ApplyDataOptions(const CliOptions& options)
 {
     InitRegisterTable();
     InitCoilTable();
-    SetRegisterWindow(options.registerFirst, options.registerLast);
-    SetCoilWindow(options.coilFirst, options.coilLast);
-    for (int code = 0; code < 256; ++code) {
-        if (options.disabled[code]) {
-            SetFunctionEnabled(static_cast<uint8_t>(code), false);
-        }
-    }
+    ApplyServedSettings(options.served);
 }
 
 void ReleaseEverything()
