@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cli_options.h"
+#include "control/state_file.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/standard_output.h"
@@ -37,6 +38,33 @@ void ApplyDataOptions(const CliOptions& options)
     InitRegisterTable();
     InitCoilTable();
     ApplyServedSettings(options.served);
+}
+
+// The command line's settings, then the state file's, before anything is logged or listened on. A
+// refused file changes nothing; false after saying why on standard error.
+bool SetUpServedData(const CliOptions& options)
+{
+    ApplyDataOptions(options);
+    std::string problem;
+    if (!options.control.loadFile.empty() && !LoadStateFile(options.control.loadFile, &problem)) {
+        std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+        DestroyCoilTable();
+        DestroyRegisterTable();
+        return false;
+    }
+    return true;
+}
+
+// Once the server has stopped, so that the file holds what the clients left; false after saying
+// why on standard error.
+bool SaveServedData(const CliOptions& options)
+{
+    std::string problem;
+    if (!options.control.saveFile.empty() && !SaveStateFile(options.control.saveFile, &problem)) {
+        std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+        return false;
+    }
+    return true;
 }
 
 void ReleaseEverything()
@@ -100,6 +128,9 @@ int main(int argc, char** argv)
         break;
     }
 
+    if (!SetUpServedData(options)) {
+        return kExitBadOption;
+    }
     // Before any thread exists, so that every thread inherits the mask and only the wait below
     // ever sees the signals.
     BlockStopSignals();
@@ -113,7 +144,6 @@ int main(int argc, char** argv)
     if (options.trace) {
         AddTransactionObserver(TraceTransaction);
     }
-    ApplyDataOptions(options);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
 
@@ -129,7 +159,10 @@ int main(int argc, char** argv)
         ReleaseEverything();
         return FinishLog(kExitFailed);
     }
-    bool stopAskedFor = RunUntilStopped();
+    int status = RunUntilStopped() ? kExitStopped : kExitFailed;
+    if (!SaveServedData(options)) {
+        status = kExitFailed;
+    }
     ReleaseEverything();
-    return FinishLog(stopAskedFor ? kExitStopped : kExitFailed);
+    return FinishLog(status);
 }
