@@ -19,7 +19,7 @@ std::string ServedCodesText(const char* separator)
 }
 
 // START:SIZE, checked by the same rule as the Configure Data Areas dialog.
-bool ParseWindow(const std::string& text, uint16_t* first, uint16_t* last, std::string* problem)
+bool ParseWindow(const std::string& text, AddressWindow* window, std::string* problem)
 {
     size_t colon = text.find(':');
     uint32_t start = 0;
@@ -40,9 +40,7 @@ bool ParseWindow(const std::string& text, uint16_t* first, uint16_t* last, std::
     case WindowRange::kFits:
         break;
     }
-    AddressWindow window = WindowOfRange(start, size);
-    *first = window.first;
-    *last = window.last;
+    *window = WindowOfRange(start, size);
     return true;
 }
 
@@ -73,7 +71,8 @@ const char* CliUsage()
         "Usage: parvane-cli [options]\n"
         "Runs the Parvane Modbus/TCP test server without a window; log lines go to standard output.\n"
         "\n"
-        "  --port N                TCP port to listen on, 1 to 65535 (default 502)\n"
+        "  --port N                TCP port to listen on, 0 to 65535 (default 502; 0: any free port,\n"
+        "                          the \"Listening on\" line tells which)\n"
         "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
         "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
         "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
@@ -93,6 +92,7 @@ const char* CliUsage()
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
 {
+    bool servedSettingsGiven = false;   // --registers, --coils or --disable
     for (int index = 1; index < argc; ++index) {
         std::string option = argv[index];
         if (option == "--help" || option == "-h") {
@@ -122,7 +122,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             }
         } else if (option == "--port") {
             if (!ParseListenPort(value, &options->port)) {
-                *problem = "--port needs a number from 1 to 65535, got '" + value + "'";
+                *problem = "--port needs a number from 0 to 65535, got '" + value + "'";
                 return CliCommand::kBadOption;
             }
         } else if (option == "--bind") {
@@ -132,24 +132,34 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             }
             options->bindAddress = value;
         } else if (option == "--registers") {
+            servedSettingsGiven = true;
             std::string why;
-            if (!ParseWindow(value, &options->registerFirst, &options->registerLast, &why)) {
+            if (!ParseWindow(value, &options->served.registerWindow, &why)) {
                 *problem = "--registers: " + why;
                 return CliCommand::kBadOption;
             }
         } else if (option == "--coils") {
+            servedSettingsGiven = true;
             std::string why;
-            if (!ParseWindow(value, &options->coilFirst, &options->coilLast, &why)) {
+            if (!ParseWindow(value, &options->served.coilWindow, &why)) {
                 *problem = "--coils: " + why;
                 return CliCommand::kBadOption;
             }
         } else {
+            servedSettingsGiven = true;
             std::string why;
-            if (!ParseDisabledCodes(value, options->disabled, &why)) {
+            if (!ParseDisabledCodes(value, options->served.disabled, &why)) {
                 *problem = "--disable: " + why;
                 return CliCommand::kBadOption;
             }
         }
+    }
+    // A state file sets the windows and the codes itself (its config, or the defaults when it has
+    // none), so options that set them too could only be silently overridden or override the file.
+    if (servedSettingsGiven && !options->control.loadFile.empty()) {
+        *problem = "--load takes the address ranges and function codes from its file: leave out --registers, "
+                   "--coils and --disable, or set them in the file's config";
+        return CliCommand::kBadOption;
     }
     if (!CheckControlOptions(options->control, problem)) {
         return CliCommand::kBadOption;

@@ -4,17 +4,14 @@
 #include <string>
 
 #include "control/control_options.h"
+#include "server/served_settings.h"
 #include "server/server_control.h"
 
 // What the command line asks for. The defaults give the server exactly as the console runs it.
 struct CliOptions {
     uint16_t port = kDefaultModbusPort;
     std::string bindAddress = kDefaultBindAddress;
-    uint16_t registerFirst = 0;
-    uint16_t registerLast = 65535;
-    uint16_t coilFirst = 0;
-    uint16_t coilLast = 65535;
-    bool disabled[256] = {};   // function codes switched off
+    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable
     bool trace = false;
     ControlOptions control;
 };

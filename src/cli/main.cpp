@@ -8,17 +8,18 @@
 #include <system_error>
 
 #include "cli_options.h"
+#include "control/state_file.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/standard_output.h"
 #include "platform/stop_signals.h"
 #include "platform/winsock_error.h"
+#include "server/served_settings.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "server/transaction_trace.h"
 #include "stdout_log.h"
 #include "tables/coil_table.h"
-#include "tables/function_enable_table.h"
 #include "tables/register_table.h"
 
 namespace {
@@ -36,13 +37,34 @@ void ApplyDataOptions(const CliOptions& options)
 {
     InitRegisterTable();
     InitCoilTable();
-    SetRegisterWindow(options.registerFirst, options.registerLast);
-    SetCoilWindow(options.coilFirst, options.coilLast);
-    for (int code = 0; code < 256; ++code) {
-        if (options.disabled[code]) {
-            SetFunctionEnabled(static_cast<uint8_t>(code), false);
-        }
+    ApplyServedSettings(options.served);
+}
+
+// The command line's settings, then the state file's, before anything is logged or listened on. A
+// refused file changes nothing; false after saying why on standard error.
+bool SetUpServedData(const CliOptions& options)
+{
+    ApplyDataOptions(options);
+    std::string problem;
+    if (!options.control.loadFile.empty() && !LoadStateFile(options.control.loadFile, &problem)) {
+        std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+        DestroyCoilTable();
+        DestroyRegisterTable();
+        return false;
     }
+    return true;
+}
+
+// Once the server has stopped, so that the file holds what the clients left; false after saying
+// why on standard error.
+bool SaveServedData(const CliOptions& options)
+{
+    std::string problem;
+    if (!options.control.saveFile.empty() && !SaveStateFile(options.control.saveFile, &problem)) {
+        std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+        return false;
+    }
+    return true;
 }
 
 void ReleaseEverything()
@@ -106,6 +128,9 @@ int main(int argc, char** argv)
         break;
     }
 
+    if (!SetUpServedData(options)) {
+        return kExitBadOption;
+    }
     // Before any thread exists, so that every thread inherits the mask and only the wait below
     // ever sees the signals.
     BlockStopSignals();
@@ -119,7 +144,6 @@ int main(int argc, char** argv)
     if (options.trace) {
         AddTransactionObserver(TraceTransaction);
     }
-    ApplyDataOptions(options);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
 
@@ -135,7 +159,10 @@ int main(int argc, char** argv)
         ReleaseEverything();
         return FinishLog(kExitFailed);
     }
-    bool stopAskedFor = RunUntilStopped();
+    int status = RunUntilStopped() ? kExitStopped : kExitFailed;
+    if (!SaveServedData(options)) {
+        status = kExitFailed;
+    }
     ReleaseEverything();
-    return FinishLog(stopAskedFor ? kExitStopped : kExitFailed);
+    return FinishLog(status);
 }

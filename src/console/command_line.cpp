@@ -51,7 +51,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             }
         } else if (name == "--port") {
             if (!ParseListenPort(value, &options->port)) {
-                *error = "invalid port '" + value + "': expected a number from 1 to 65535";
+                *error = "invalid port '" + value + "': expected a number from 0 to 65535";
                 return CommandLineAction::Fail;
             }
         } else if (name == "--bind") {
@@ -76,7 +76,7 @@ const char* CommandLineUsage()
     return "Usage: parvane [--port N] [--bind ADDRESS]\n"
            "Modbus/TCP test server with its operator console.\n"
            "\n"
-           "  --port N          TCP port to listen on (default 502)\n"
+           "  --port N          TCP port to listen on (default 502; 0: any free port, shown in the title)\n"
            "  --bind ADDRESS    local IPv4 address to listen on (default 0.0.0.0)\n"
            "  --help            show this text and exit\n"
            "  --version         show the version and exit\n";

@@ -2,10 +2,13 @@
 
 #include <QMessageBox>
 
+#include <cstdio>
+
 #include "console/close_on_signal.h"
 #include "console/console_font.h"
 #include "console/exit_event.h"
 #include "console/main_window.h"
+#include "control/state_file.h"
 #include "platform/socket.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
@@ -19,6 +22,28 @@ int FailStartup(const char* message)
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Parvane"), QString::fromLatin1(message), QMessageBox::Ok);
     box.exec();
     return -1;
+}
+
+// A refused state file is an operator error, not a start-up failure: the box says why, and the
+// console starts with the defaults, which the refused file has left untouched.
+void LoadStateOrWarn(const std::string& path)
+{
+    std::string problem;
+    if (!path.empty() && !LoadStateFile(path, &problem)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Parvane"), QString::fromStdString(problem), QMessageBox::Ok);
+        box.exec();
+    }
+}
+
+// The window is gone by now, so a failure can only be told on standard error.
+bool SaveState(const std::string& path)
+{
+    std::string problem;
+    if (!path.empty() && !SaveStateFile(path, &problem)) {
+        std::fprintf(stderr, "parvane: %s\n", problem.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -55,20 +80,25 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     }
     InitRegisterTable();
     InitCoilTable();
+    LoadStateOrWarn(options.control.loadFile);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
     CreateConsoleFont();
 
     {
         MainWindow window;
-        // Where the server listens, so that the operator can point a client at it.
-        window.setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromStdString(options.bindAddress)).arg(options.port));
+        // Where the server listens, so that the operator can point a client at it: the port the system
+        // chose for port 0 once the server runs (the window keeps it up to date at each start).
+        const uint16_t port = ListeningPort() != 0 ? ListeningPort() : options.port;
+        window.setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromStdString(options.bindAddress)).arg(port));
         CloseOnStopSignal(&window);
         if (windowOpened) {
             windowOpened(&window);
         }
         window.exec();
     }
+    // The window has ended after the server's stop: the tables hold what the clients left.
+    const bool saved = SaveState(options.control.saveFile);
 
     DestroyConsoleFont();
     DestroyServerControl();
@@ -76,5 +106,5 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     DestroyCoilTable();
     DestroyRegisterTable();
     DestroyExitEvent();
-    return 0;
+    return saved ? 0 : 1;
 }

@@ -1,39 +1,37 @@
 #include "console/data_area_settings.h"
 
-#include "tables/coil_table.h"
-#include "tables/function_enable_table.h"
-#include "tables/register_table.h"
+#include "server/served_settings.h"
+
+// The dialog's boxes stand for the served settings: a window as its start and size, a check box as
+// a code that is not disabled.
 
 DataAreaSettings ReadDataAreaSettings()
 {
+    const ServedSettings served = ReadServedSettings();
     DataAreaSettings settings{};
-    uint16_t first = 0;
-    uint16_t last = 0;
-    GetRegisterWindow(&first, &last);
-    settings.registerStart = first;
-    settings.registerSize = static_cast<uint32_t>(last) - first + 1;
+    settings.registerStart = served.registerWindow.first;
+    settings.registerSize = static_cast<uint32_t>(served.registerWindow.last) - served.registerWindow.first + 1;
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        settings.registerFunctions[i] = IsFunctionEnabled(kRegisterFunctionCodes[i]);
+        settings.registerFunctions[i] = !served.disabled[kRegisterFunctionCodes[i]];
     }
-    GetCoilWindow(&first, &last);
-    settings.coilStart = first;
-    settings.coilSize = static_cast<uint32_t>(last) - first + 1;
+    settings.coilStart = served.coilWindow.first;
+    settings.coilSize = static_cast<uint32_t>(served.coilWindow.last) - served.coilWindow.first + 1;
     for (int i = 0; i < kCoilFunctionCount; ++i) {
-        settings.coilFunctions[i] = IsFunctionEnabled(kCoilFunctionCodes[i]);
+        settings.coilFunctions[i] = !served.disabled[kCoilFunctionCodes[i]];
     }
     return settings;
 }
 
 void ApplyDataAreaSettings(const DataAreaSettings& settings)
 {
-    const AddressWindow registers = WindowOfRange(settings.registerStart, settings.registerSize);
-    SetRegisterWindow(registers.first, registers.last);
+    ServedSettings served{};
+    served.registerWindow = WindowOfRange(settings.registerStart, settings.registerSize);
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        SetFunctionEnabled(kRegisterFunctionCodes[i], settings.registerFunctions[i]);
+        served.disabled[kRegisterFunctionCodes[i]] = !settings.registerFunctions[i];
     }
-    const AddressWindow coils = WindowOfRange(settings.coilStart, settings.coilSize);
-    SetCoilWindow(coils.first, coils.last);
+    served.coilWindow = WindowOfRange(settings.coilStart, settings.coilSize);
     for (int i = 0; i < kCoilFunctionCount; ++i) {
-        SetFunctionEnabled(kCoilFunctionCodes[i], settings.coilFunctions[i]);
+        served.disabled[kCoilFunctionCodes[i]] = !settings.coilFunctions[i];
     }
+    ApplyServedSettings(served);
 }

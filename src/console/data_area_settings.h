@@ -46,6 +46,6 @@ DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings);
 // The settings of the tables as they are now, for the dialog to show.
 DataAreaSettings ReadDataAreaSettings();
 
-// Applies settings that passed the checks, in this order: register window, register functions,
-// coil window, coil functions.
+// Applies settings that passed the checks as the served settings, in their order: register window,
+// register functions, coil window, coil functions.
 void ApplyDataAreaSettings(const DataAreaSettings& settings);

@@ -235,6 +235,10 @@ void MainWindow::ShowRefresh(const RefreshTexts& texts)
         }
         if (texts.caption == CaptionChange::ShowRunning) {
             ControlOf<QPushButton>(kStartStopButton)->setText(QStringLiteral("&Stop Server"));
+            // Port 0 gets a port of the system's choosing at each start.
+            if (const uint16_t port = ListeningPort(); port != 0) {
+                setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromLatin1(ListenAddress())).arg(port));
+            }
         } else if (texts.caption == CaptionChange::ShowStopped) {
             ControlOf<QPushButton>(kStartStopButton)->setText(QStringLiteral("&Start Server"));
         }

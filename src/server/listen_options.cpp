@@ -31,7 +31,7 @@ bool ParseDecimalNumber(const std::string& text, uint32_t maximum, uint32_t* val
 bool ParseListenPort(const std::string& text, uint16_t* port)
 {
     uint32_t value = 0;
-    if (!ParseDecimalNumber(text, kHighestPort, &value) || value == 0) {
+    if (!ParseDecimalNumber(text, kHighestPort, &value)) {
         return false;
     }
     *port = static_cast<uint16_t>(value);

@@ -10,7 +10,7 @@
 // A plain unsigned decimal of at most `maximum`: digits only, no sign, no blanks, no other base.
 bool ParseDecimalNumber(const std::string& text, uint32_t maximum, uint32_t* value);
 
-// A TCP port to listen on, 1 to 65535.
+// A TCP port to listen on, 0 to 65535; 0 lets the system choose a free one.
 bool ParseListenPort(const std::string& text, uint16_t* port);
 
 // A dotted IPv4 address that the listening socket can bind (four decimal numbers 0 to 255, none

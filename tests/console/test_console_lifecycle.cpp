@@ -3,9 +3,14 @@
 // exit codes and orderly end with clients connected.
 #include "console_fixture.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include "console/console_application.h"
 
@@ -22,6 +27,7 @@ private slots:
     void normalRunEndsWithZeroAfterTheServerStopped();
     void refreshThreadFailureIsLoggedAndClosingStillWorks();
     void portTakenStillOpensAndCloses();
+    void refusedStateFileIsShownAndTheRunGoesOnWithDefaults();
     void programOptions_data();
     void programOptions();
     void programEndsInOrderOnTerminationWithClientsConnected();
@@ -161,6 +167,76 @@ void ConsoleLifecycleTest::portTakenStillOpensAndCloses()
     QVERIFY(!IsServerRunning());
     QVERIFY(fixture.CloseWindow());
     fixture.TearDown();
+}
+
+// --load with a file that breaks a rule late (its first run is good), --port 0 and --save: the box
+// names the file and the rule, the server serves the defaults on the port the title shows, and the
+// state saved at the end is a fresh server's.
+void ConsoleLifecycleTest::refusedStateFileIsShownAndTheRunGoesOnWithDefaults()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const std::string loadFile = folder.filePath(QStringLiteral("state.json")).toStdString();
+    const std::string saveFile = folder.filePath(QStringLiteral("saved.json")).toStdString();
+    QFile bad(QString::fromStdString(loadFile));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write(R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [3]},
+                 "registers": [{"start": 0, "values": [5]}, {"start": 1, "values": [70000]}]})");
+    bad.close();
+    ConsoleOptions options{"127.0.0.1", 0, {}};
+    options.control.loadFile = loadFile;
+    options.control.saveFile = saveFile;
+
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool boxBeforeWindow = false;
+    bool windowOpened = false;
+    WhenModalOpens([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (box == nullptr) {
+            return;
+        }
+        caption = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        boxBeforeWindow = !windowOpened;
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+    });
+    QString title;
+    uint16_t port = 0;
+    int answered = -1;
+    uint16_t value = 1;
+    const int exitCode = RunConsole(options, SystemStartupSteps(), [&](MainWindow* window) {
+        windowOpened = true;
+        title = window->windowTitle();
+        port = ListeningPort();
+        auto* poll = new QTimer(window);
+        QObject::connect(poll, &QTimer::timeout, window, [&, window, poll] {
+            if (!IsServerRunning()) {
+                return;
+            }
+            poll->stop();
+            TestClient client(port);
+            answered = client.Connect() ? client.ReadRegisters(0, 1, &value) : -1;
+            window->close();
+        });
+        poll->start(20);
+    });
+    QCOMPARE(exitCode, 0);
+    QCOMPARE(caption, QStringLiteral("Parvane"));
+    QCOMPARE(text, QString::fromStdString(loadFile + ": registers[1].values[0]: 70000 is not in 0..65535"));
+    QCOMPARE(icon, QMessageBox::Warning);
+    QVERIFY(boxBeforeWindow);
+    QVERIFY(port != 0);
+    QCOMPARE(title, QStringLiteral("Parvane - 127.0.0.1:%1").arg(port));
+    QCOMPARE(answered, 1);   // code 3 stayed enabled
+    QCOMPARE(value, uint16_t{0});
+    QFile saved(QString::fromStdString(saveFile));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    const QJsonDocument state = QJsonDocument::fromJson(saved.readAll());
+    QCOMPARE(state[QStringLiteral("registers")].toArray().size(), 0);
+    QCOMPARE(state[QStringLiteral("config")][QStringLiteral("disabledFunctions")].toArray().size(), 0);
 }
 
 void ConsoleLifecycleTest::programOptions_data()

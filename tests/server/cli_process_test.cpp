@@ -199,7 +199,7 @@ TEST_F(CliProcessTest, PortTakenExitsWithStatus1)
 TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
 {
     const std::vector<std::vector<std::string>> cases = {
-        {"--port", "0"},           {"--port", "65536"},        {"--port", "-1"},
+        {"--port", "65536"},       {"--port", "-1"},
         {"--port", "5x"},          {"--port"},                 {"--bind", "1.2.3"},
         {"--bind", "localhost"},   {"--bind", "010.0.0.1"},    {"--registers", "0:0"},     {"--registers", "65535:2"},
         {"--registers", "10"},     {"--coils", "1:65536"},     {"--coils", "10:4294967290"}, {"--disable", "2"},
@@ -214,6 +214,26 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         EXPECT_EQ(output.rfind("parvane-cli: ", 0), 0u) << output;
         EXPECT_NE(output.find("\nUsage: parvane-cli"), std::string::npos);
     }
+}
+
+// `parvane-cli --port 0 | grep -m1 Listening`: the system chooses the port, and the line tells it.
+TEST_F(CliProcessTest, PortZeroListensWhereTheListeningLineSays)
+{
+    Run({"--port", "0", "--bind", "127.0.0.1"});
+    std::vector<std::string> log;
+    ASSERT_TRUE(ReadUntil(child.get(), "Listening on ", &log));
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(log.back(), match, std::regex(R"(Listening on 127\.0\.0\.1:(\d+))"))) << log.back();
+    const int port = std::stoi(match[1].str());
+    ASSERT_GT(port, 0);
+    ASSERT_LE(port, 65535);
+    TestClient client;
+    ASSERT_TRUE(client.Connect(static_cast<uint16_t>(port)));
+    ASSERT_TRUE(client.Send(ReadRegistersRequest(9, 1, 0, 1)));
+    EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0, 9, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
+    child->Signal(SIGTERM);
+    child->ReadToEnd(kBound);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
 }
 
 TEST_F(CliProcessTest, VersionAndHelp)

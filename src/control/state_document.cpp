@@ -1,0 +1,162 @@
+#include "control/state_document.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "control/config_document.h"
+#include "control/json_rules.h"
+#include "tables/address_window.h"
+#include "tables/coil_table.h"
+#include "tables/register_table.h"
+
+namespace {
+
+using nlohmann::json;
+
+// The runs of non-zero cells of a whole table, each a {"start", "values"} document.
+template <typename Cell>
+json NonZeroRuns(const std::vector<Cell>& table)
+{
+    json runs = json::array();
+    size_t address = 0;
+    while (address < table.size()) {
+        if (table[address] == 0) {
+            ++address;
+            continue;
+        }
+        size_t end = address;
+        while (end < table.size() && table[end] != 0) {
+            ++end;
+        }
+        runs.push_back(json{{"start", address}, {"values", std::vector<Cell>(table.begin() + address, table.begin() + end)}});
+        address = end;
+    }
+    return runs;
+}
+
+template <typename Run>
+bool ParseRuns(const json& document, const char* member,
+               bool (*parseRun)(const json&, const std::string&, Run*, std::string*), std::vector<Run>* runs,
+               std::string* problem)
+{
+    if (!document.contains(member)) {
+        return true;
+    }
+    const json& list = document[member];
+    if (!list.is_array()) {
+        *problem = std::string(member) + ": expected a list of runs such as [{\"start\": 0, \"values\": [...]}]";
+        return false;
+    }
+    runs->resize(list.size());
+    for (size_t index = 0; index < list.size(); ++index) {
+        if (!parseRun(list[index], ItemPath(member, index), &(*runs)[index], problem)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The table as the runs make it, over zeros.
+template <typename Cell, typename Run>
+std::vector<Cell> TableOfRuns(const std::vector<Run>& runs)
+{
+    std::vector<Cell> table(kTableSize, 0);
+    for (const Run& run : runs) {
+        std::copy(run.values.begin(), run.values.end(), table.begin() + run.start);
+    }
+    return table;
+}
+
+}  // namespace
+
+json BuildStateDocument()
+{
+    std::vector<uint16_t> registers(kTableSize);
+    PeekRegisters(0, kTableSize, registers.data());
+    std::vector<uint8_t> coils(kTableSize);
+    PeekCoils(0, kTableSize, coils.data());
+    json document = json::object();
+    document["format"] = kStateFormat;
+    document["version"] = kStateVersion;
+    document["config"] = BuildConfigDocument(ReadServedSettings());
+    document["registers"] = NonZeroRuns(registers);
+    document["coils"] = NonZeroRuns(coils);
+    return document;
+}
+
+bool ParseStateDocument(const json& document, StateDocument* state, std::string* problem)
+{
+    if (!document.is_object()) {
+        *problem = "expected an object with \"format\": \"parvane-state\"";
+        return false;
+    }
+    if (!HasOnlyMembers(document, "", {"format", "version", "config", "registers", "coils"}, problem)) {
+        return false;
+    }
+    if (!document.contains("format")) {
+        *problem = "missing member 'format' (a state document has \"format\": \"parvane-state\")";
+        return false;
+    }
+    if (document["format"] != kStateFormat) {
+        *problem = "format: must be \"parvane-state\", got " + JsonText(document["format"]);
+        return false;
+    }
+    if (!document.contains("version")) {
+        *problem = "missing member 'version'";
+        return false;
+    }
+    uint64_t version = 0;
+    if (!ReadWholeNumber(document["version"], UINT64_MAX, &version) || version != kStateVersion) {
+        *problem = "version: " + JsonText(document["version"]) + " is not a version this program reads (it reads 1)";
+        return false;
+    }
+    StateDocument read;
+    read.settings = DefaultServedSettings();
+    if (document.contains("config") &&
+        !ParseConfigDocument(document["config"], "config", DefaultServedSettings(), &read.settings, problem)) {
+        return false;
+    }
+    if (!ParseRuns(document, "registers", ParseRegisterRun, &read.registers, problem) ||
+        !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem)) {
+        return false;
+    }
+    *state = std::move(read);
+    return true;
+}
+
+void ApplyStateDocument(const StateDocument& state)
+{
+    const std::vector<uint16_t> registers = TableOfRuns<uint16_t>(state.registers);
+    PokeRegisters(0, kTableSize, registers.data());
+    const std::vector<uint8_t> coils = TableOfRuns<uint8_t>(state.coils);
+    PokeCoils(0, kTableSize, coils.data());
+    ApplyServedSettings(state.settings);
+}
+
+std::string StateDocumentText(const json& document)
+{
+    // The members in the order a reader wants them, not the sorted order json keeps.
+    std::string text = "{";
+    const char* separator = "\n";
+    for (const char* name : {"format", "version", "config", "registers", "coils"}) {
+        if (!document.contains(name)) {
+            continue;
+        }
+        const json& value = document[name];
+        text += separator;
+        text += "  \"" + std::string(name) + "\": ";
+        if (value.is_array() && !value.empty()) {
+            const char* itemSeparator = "[\n    ";
+            for (const json& item : value) {
+                text += itemSeparator + item.dump();
+                itemSeparator = ",\n    ";
+            }
+            text += "\n  ]";
+        } else {
+            text += value.dump();
+        }
+        separator = ",\n";
+    }
+    return text + "\n}\n";
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+#include "control/value_run.h"
+#include "server/served_settings.h"
+
+// The whole served state as one document:
+//   {"format": "parvane-state", "version": 1, "config": {...as the config document...},
+//    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]}
+// It stands for all of the state: a cell that no run names is 0, and settings that the config
+// leaves out (or a missing config) are a fresh launch's, whole windows and every code enabled. Runs
+// may overlap; a later run's values win.
+
+inline constexpr const char* kStateFormat = "parvane-state";
+inline constexpr unsigned kStateVersion = 1;
+
+struct StateDocument {
+    ServedSettings settings;
+    std::vector<RegisterRun> registers;
+    std::vector<CoilRun> coils;
+};
+
+// The state as it is now: the settings, and each table as runs of non-zero cells (a zero cell ends
+// a run, so a fresh server gives empty lists). Each table is copied in one hold of its lock.
+nlohmann::json BuildStateDocument();
+
+// Checks the whole document and fills *state; false with *problem naming the member and the rule,
+// e.g. "registers[2].values[7]: 70000 is not in 0..65535".
+bool ParseStateDocument(const nlohmann::json& document, StateDocument* state, std::string* problem);
+
+// Makes the state the document's: each table becomes its runs over zeros, written in one hold of
+// its lock, then the settings are applied.
+void ApplyStateDocument(const StateDocument& state);
+
+// The document as a state file holds it: one member a line, one run a line, for people to read,
+// edit and compare.
+std::string StateDocumentText(const nlohmann::json& document);

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json_fwd.hpp>
+
+// A run of cells as the control interface's documents write it, {"start": S, "values": [...]}: the
+// values of the cells from address S on, at least one, none past address 65,535. Register values
+// are whole numbers 0..65535; coil values are 0, 1, true or false.
+
+struct RegisterRun {
+    uint16_t start = 0;
+    std::vector<uint16_t> values;
+};
+
+struct CoilRun {
+    uint16_t start = 0;
+    std::vector<uint8_t> values;   // 0 or 1
+};
+
+// Checks the whole run and fills *run; false with *problem naming the member and the rule, e.g.
+// "values[3]: 70000 is not in 0..65535". `path` names the run within a larger document
+// ("registers[2]" gives "registers[2].values[3]: ..."); empty for a run of its own.
+bool ParseRegisterRun(const nlohmann::json& document, const std::string& path, RegisterRun* run, std::string* problem);
+bool ParseCoilRun(const nlohmann::json& document, const std::string& path, CoilRun* run, std::string* problem);
+
+// {"start": S, "values": [...]} of a run.
+nlohmann::json RegisterRunDocument(const RegisterRun& run);
+nlohmann::json CoilRunDocument(const CoilRun& run);
+
+// Writes the run in one hold of its table's lock, so that no reader sees a part of it; like the
+// console's edits, regardless of the address window.
+void ApplyRegisterRun(const RegisterRun& run);
+void ApplyCoilRun(const CoilRun& run);

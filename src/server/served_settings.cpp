@@ -1,0 +1,37 @@
+#include "server/served_settings.h"
+
+#include "modbus/function_codes.h"
+#include "tables/coil_table.h"
+#include "tables/function_enable_table.h"
+#include "tables/register_table.h"
+
+ServedSettings DefaultServedSettings()
+{
+    ServedSettings settings{};
+    settings.registerWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
+    settings.coilWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
+    return settings;
+}
+
+ServedSettings ReadServedSettings()
+{
+    ServedSettings settings{};
+    GetRegisterWindow(&settings.registerWindow.first, &settings.registerWindow.last);
+    GetCoilWindow(&settings.coilWindow.first, &settings.coilWindow.last);
+    for (uint8_t code : kServedFunctionCodes) {
+        settings.disabled[code] = !IsFunctionEnabled(code);
+    }
+    return settings;
+}
+
+void ApplyServedSettings(const ServedSettings& settings)
+{
+    SetRegisterWindow(settings.registerWindow.first, settings.registerWindow.last);
+    for (uint8_t code : kRegisterFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
+    SetCoilWindow(settings.coilWindow.first, settings.coilWindow.last);
+    for (uint8_t code : kCoilFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
+}

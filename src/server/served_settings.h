@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+
+#include "tables/address_window.h"
+
+// What the server serves, as one record: the address window of each table and which of the served
+// function codes are switched off. The Configure Data Areas dialog, the command line's --registers,
+// --coils and --disable, and the control interface's documents all read and change these settings
+// through here, so that each of them changes the same things in the same order.
+struct ServedSettings {
+    AddressWindow registerWindow;
+    AddressWindow coilWindow;
+    bool disabled[256];   // by function code; only the served codes are read or applied
+};
+
+// A fresh launch's settings: both windows whole, every served code enabled.
+ServedSettings DefaultServedSettings();
+
+// The settings as they are now, each window read under its table's lock.
+ServedSettings ReadServedSettings();
+
+// Applies the settings in the dialog's order: register window, register functions, coil window,
+// coil functions. Each is a change of its own (a window under its table's lock, a flag as one word),
+// so a request served meanwhile may meet some of the new settings and the rest still old.
+void ApplyServedSettings(const ServedSettings& settings);

@@ -1,0 +1,204 @@
+// The control interface's documents (value runs, config, state) as their callers use them: parse the
+// text, check it whole, then apply it. A refused document names the member and the rule and leaves
+// every cell and setting as it was.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "control/config_document.h"
+#include "control/json_rules.h"
+#include "control/state_document.h"
+#include "control/state_file.h"
+#include "control/value_run.h"
+#include "modbus/function_codes.h"
+#include "server/served_settings.h"
+#include "support/core_state.h"
+#include "tables/coil_table.h"
+#include "tables/function_enable_table.h"
+#include "tables/register_table.h"
+
+namespace {
+
+using nlohmann::json;
+
+enum class Kind { kRegisterRun, kCoilRun, kConfig, kStateFile, kMissingFile };
+
+// What a caller of each kind does with a document's text: a state goes through a file.
+bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, std::string* problem)
+{
+    if (kind == Kind::kStateFile || kind == Kind::kMissingFile) {
+        if (kind == Kind::kStateFile) {
+            std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
+        }
+        return LoadStateFile(file, problem);
+    }
+    json document;
+    if (!ParseJsonText(text, &document, problem)) {
+        return false;
+    }
+    RegisterRun registers;
+    CoilRun coils;
+    ServedSettings settings{};
+    switch (kind) {
+    case Kind::kRegisterRun:
+        return ParseRegisterRun(document, "", &registers, problem) && (ApplyRegisterRun(registers), true);
+    case Kind::kCoilRun:
+        return ParseCoilRun(document, "", &coils, problem) && (ApplyCoilRun(coils), true);
+    default:
+        return ParseConfigDocument(document, "", ReadServedSettings(), &settings, problem) &&
+               (ApplyServedSettings(settings), true);
+    }
+}
+
+// The state every case starts from: a few values, a narrowed coil window, code 6 switched off.
+const char* const kStartingState = R"({"format": "parvane-state", "version": 1,
+    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})";
+
+class DocumentsTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetServedData();
+        folder = std::filesystem::temp_directory_path() / ("parvane-documents-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder);
+        file = (folder / "state.json").string();
+        const uint16_t registers[] = {4660, 22136};
+        PokeRegisters(100, 2, registers);
+        const uint8_t coil = 1;
+        PokeCoils(0, 1, &coil);
+        SetCoilWindow(0, 9);
+        SetFunctionEnabled(kFunctionWriteSingleRegister, false);
+        ASSERT_EQ(BuildStateDocument(), json::parse(kStartingState));
+    }
+
+    void TearDown() override
+    {
+        std::filesystem::remove_all(folder);
+        ResetServedData();
+    }
+
+    std::filesystem::path folder;
+    std::string file;
+};
+
+TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
+{
+    const struct {
+        Kind kind;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        // Runs: shape, start, count, each value. A syntax error is placed where the parser stopped: the
+        // end of the token it could not take.
+        {Kind::kRegisterRun, R"({"start": 0, "values": [1, 2, 3, 70000]})", "values[3]: 70000 is not in 0..65535"},
+        {Kind::kRegisterRun, R"({"start": 0, "values": [-1]})", "values[0]: -1 is not in 0..65535"},
+        {Kind::kRegisterRun, R"({"start": 0, "values": [1.5]})", "values[0]: 1.5 is not a whole number from 0 to 65535"},
+        {Kind::kRegisterRun, R"({"start": 0, "values": ["12"]})", R"(values[0]: "12" is not a whole number from 0 to 65535)"},
+        {Kind::kRegisterRun, R"({"start": 65530, "values": [1, 2, 3, 4, 5, 6, 7, 8, 9, 10]})",
+         "the run from 65530 with 10 values passes address 65535"},
+        {Kind::kRegisterRun, R"({"start": 65536, "values": [1]})", "start: must be a whole number from 0 to 65535"},
+        {Kind::kRegisterRun, R"({"start": "0", "values": [1]})", "start: must be a whole number from 0 to 65535"},
+        {Kind::kRegisterRun, R"({"start": 0, "valuse": [1]})", "unknown member 'valuse'"},
+        {Kind::kRegisterRun, R"({"values": [1]})", "missing member 'start'"},
+        {Kind::kRegisterRun, R"({"start": 0, "values": []})", "values: must hold at least one value"},
+        {Kind::kRegisterRun, R"({"start": 0, "values": 5})", "values: expected a list of values"},
+        {Kind::kRegisterRun, "[1, 2]", R"(expected an object such as {"start": 0, "values": [...]})"},
+        {Kind::kRegisterRun, R"({"start": 0 "values": [1]})", "not JSON (syntax error at byte 20)"},
+        {Kind::kCoilRun, R"({"start": 0, "values": [1, 0, true, 2]})", "values[3]: 2 is not one of 0, 1, true, false"},
+        {Kind::kCoilRun, R"({"start": 0, "values": [null]})", "values[0]: null is not one of 0, 1, true, false"},
+        // Config: the rules of the Configure Data Areas dialog, and nothing applied before all pass.
+        {Kind::kConfig, R"({"registers": {"start": 0, "size": 0}})", "registers.size: must be at least 1"},
+        {Kind::kConfig, R"({"coils": {"start": 65535, "size": 2}})", "coils: start + size must be at most 65536, got 65535 + 2"},
+        {Kind::kConfig, R"({"coils": {"start": 70000, "size": 1}})", "coils: start + size must be at most 65536, got 70000 + 1"},
+        {Kind::kConfig, R"({"registers": {"start": 10}})", "registers: missing member 'size'"},
+        {Kind::kConfig, R"({"registers": {"start": 0, "size": -5}})", "registers.size: must be a whole number from 1 to 65536"},
+        {Kind::kConfig, R"({"disabledFunctions": [5, 2]})",
+         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+        {Kind::kConfig, R"({"disabledFunctions": 5})", "disabledFunctions: expected a list of function codes such as [5, 6]"},
+        {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", "unknown member 'disabled'"},
+        {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",
+         "coils.size: must be at least 1"},
+        // State files: the file named, format and version, then runs and config with their paths.
+        {Kind::kStateFile, R"({"version": 1})", R"(missing member 'format' (a state document has "format": "parvane-state"))"},
+        {Kind::kStateFile, R"({"format": "parvane-state"})", "missing member 'version'"},
+        {Kind::kStateFile, R"({"format": "other", "version": 1})", R"(format: must be "parvane-state", got "other")"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 2})",
+         "version: 2 is not a version this program reads (it reads 1)"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "extra": 1})", "unknown member 'extra'"},
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1, "registers": [{"start": 0, "values": [1]}, {"start": 5, "values": [1]},
+             {"start": 9, "values": [0, 0, 0, 0, 0, 0, 0, 70000]}]})",
+         "registers[2].values[7]: 70000 is not in 0..65535"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "coils": [{"start": 0, "values": [1]}, {"start": 1}]})",
+         "coils[1]: missing member 'values'"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "coils": {"start": 0}})",
+         R"(coils: expected a list of runs such as [{"start": 0, "values": [...]}])"},
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1, "registers": [{"start": 0, "values": [1]}],
+             "config": {"registers": {"start": 0, "size": 0}}})",
+         "config.registers.size: must be at least 1"},
+        {Kind::kStateFile, "", "not JSON (syntax error at byte 1)"},
+        {Kind::kStateFile, R"({"format": "parvane-state",)", "not JSON (syntax error at byte 28)"},
+        {Kind::kMissingFile, "", "No such file or directory"},
+    };
+    const json before = BuildStateDocument();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const std::string path = c.kind == Kind::kMissingFile ? (folder / "absent.json").string() : file;
+        std::string problem;
+        EXPECT_FALSE(ParseAndApply(c.kind, c.text, path, &problem));
+        const bool throughFile = c.kind == Kind::kStateFile || c.kind == Kind::kMissingFile;
+        EXPECT_EQ(problem, (throughFile ? path + ": " : std::string()) + c.message);
+        EXPECT_EQ(BuildStateDocument(), before);
+    }
+}
+
+TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
+{
+    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": []})";
+    const struct {
+        Kind kind;
+        std::string text;
+        std::string stateAfter;   // the state document then, but for "format" and "version"
+    } cases[] = {
+        {Kind::kRegisterRun, R"({"start": 65534, "values": [1, 65535]})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+             "registers": [{"start": 100, "values": [4660, 22136]}, {"start": 65534, "values": [1, 65535]}],
+             "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kCoilRun, R"({"start": 1, "values": [true, false, 1]})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+             "registers": [{"start": 100, "values": [4660, 22136]}],
+             "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}]})"},
+        // A partial config: the members left out keep their values.
+        {Kind::kConfig, R"({"registers": {"start": 65535, "size": 1}})",
+         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23]})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23]},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        // A state is the whole state: what it leaves out is as a fresh launch has it.
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1})",
+         std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": []})"},
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5]},
+             "registers": [{"start": 5, "values": [7, 8]}, {"start": 6, "values": [0, 9]}]})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5]},
+             "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": []})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        SetUp();
+        std::string problem;
+        EXPECT_TRUE(ParseAndApply(c.kind, c.text, file, &problem)) << problem;
+        json expected = json::parse(c.stateAfter);
+        expected["format"] = "parvane-state";
+        expected["version"] = 1;
+        EXPECT_EQ(BuildStateDocument(), expected);
+    }
+}
+
+}  // namespace
