@@ -16,11 +16,13 @@ ManualResetEvent ServerStoppedEvent{{}, {}, true};
 
 namespace {
 
-// Where to listen; written by InitServerControl before any server thread exists.
+// Where to listen; written by InitServerControl before any server thread exists. BindPort is
+// also written by the first start that was given port 0, under ServerControlLock.
 char BindAddress[kIpv4TextSize];
 uint16_t BindPort;
 
-// Guards ListenSocket, ListenPort and StopRequested. Never held while logging.
+// Guards BindPort (once the server may run), ListenSocket, ListenPort and StopRequested. Never held
+// while logging.
 std::mutex ServerControlLock;
 // The listening socket of the current run, kNoSocket once the listener has closed it, so that a
 // late StopServer never touches a descriptor that the system has handed out again.
@@ -80,6 +82,11 @@ int StartServer()
                 ListenSocket = listenSocket;
                 StopRequested = false;
                 LocalPort(listenSocket, &ListenPort);
+                // Port 0 asks the system for a free port once: later starts listen on the same one,
+                // so that a script that read it from the first start can still reach the server.
+                if (BindPort == 0) {
+                    BindPort = ListenPort;
+                }
                 ResetEvent(&ServerStoppedEvent);
                 // The listener gets its own copy of the socket as its argument.
                 error = StartDetachedThread(&ServerThreads, ListenerThread,
