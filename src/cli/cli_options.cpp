@@ -8,16 +8,6 @@
 
 namespace {
 
-// The codes --disable takes, as its messages list them: "1, 3, 5, ...".
-std::string ServedCodesText(const char* separator)
-{
-    std::string text;
-    for (uint8_t code : kServedFunctionCodes) {
-        text += (text.empty() ? "" : separator) + std::to_string(code);
-    }
-    return text;
-}
-
 // START:SIZE, checked by the same rule as the Configure Data Areas dialog.
 bool ParseWindow(const std::string& text, AddressWindow* window, std::string* problem)
 {
@@ -52,7 +42,7 @@ bool ParseDisabledCodes(const std::string& text, bool* disabled, std::string* pr
         std::string item = text.substr(begin, comma == std::string::npos ? std::string::npos : comma - begin);
         uint32_t code = 0;
         if (!ParseDecimalNumber(item, UINT8_MAX, &code) || !IsServedFunctionCode(code)) {
-            *problem = "'" + item + "' is not one of the function codes " + ServedCodesText(", ");
+            *problem = "'" + item + "' is not one of the function codes " + ServedFunctionCodesText(", ");
             return false;
         }
         disabled[code] = true;
@@ -77,7 +67,7 @@ const char* CliUsage()
         "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
         "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
         "  --disable CODES         switch off function codes, comma-separated (" +
-        ServedCodesText(",") +
+        ServedFunctionCodesText(",") +
         ")\n"
         "  --trace                 also print each transaction's request and response in hex\n"
         "  --help                  show this text\n"

@@ -16,15 +16,6 @@ json WindowDocument(const AddressWindow& window)
 }
 
 // The codes as the messages list them: "1, 3, 5, 6, 15, 16, 22, 23".
-std::string ServedCodesText()
-{
-    std::string text;
-    for (uint8_t code : kServedFunctionCodes) {
-        text += (text.empty() ? "" : ", ") + std::to_string(code);
-    }
-    return text;
-}
-
 // {"start": S, "size": N} under the rules of the Configure Data Areas dialog.
 bool ParseWindow(const json& document, const std::string& path, AddressWindow* window, std::string* problem)
 {
@@ -79,7 +70,7 @@ bool ParseDisabledFunctions(const json& document, const std::string& path, bool*
         uint64_t code = 0;
         if (!ReadWholeNumber(document[index], UINT8_MAX, &code) || !IsServedFunctionCode(static_cast<unsigned>(code))) {
             *problem = ItemPath(path, index) + ": " + JsonText(document[index]) + " is not one of the function codes " +
-                       ServedCodesText();
+                       ServedFunctionCodesText(", ");
             return false;
         }
         read[code] = true;

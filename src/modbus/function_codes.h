@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 // The function codes the server implements (the Modbus application protocol's numbers).
 inline constexpr uint8_t kFunctionReadCoils = 1;
@@ -26,6 +27,9 @@ inline constexpr int kRegisterFunctionCount = static_cast<int>(sizeof kRegisterF
 inline constexpr int kCoilFunctionCount = static_cast<int>(sizeof kCoilFunctionCodes);
 inline constexpr int kServedFunctionCount = static_cast<int>(sizeof kServedFunctionCodes);
 static_assert(kRegisterFunctionCount + kCoilFunctionCount == kServedFunctionCount);
+
+// The served codes as messages list them, e.g. "1, 3, 5, 6, 15, 16, 22, 23" with ", ".
+std::string ServedFunctionCodesText(const char* separator);
 
 // True for the codes above; every other code is answered with Illegal Function.
 constexpr bool IsServedFunctionCode(unsigned code)
