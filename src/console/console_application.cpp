@@ -60,7 +60,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     CreateConsoleFont();
 
     {
-        MainWindow window;
+        MainWindow window(StartRefreshThread, options.control);
         // Where the server listens, so that the operator can point a client at it.
         window.setWindowTitle(QStringLiteral("Parvane - %1:%2").arg(QString::fromStdString(options.bindAddress)).arg(options.port));
         CloseOnStopSignal(&window);
