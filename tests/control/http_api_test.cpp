@@ -515,6 +515,50 @@ TEST(HttpStartRefusal, TokenRuleAndBindFailureEndTheProgramWithOneLine)
     std::remove(emptyFile.c_str());
 }
 
+// The console starts the interface with its window and, as it closes, stops it before the server:
+// a request that waits then ends at once, and the program still ends in order.
+TEST(ConsoleControl, InterfaceServesWhileTheWindowIsOpenAndStopsBeforeTheEnd)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "Qt is not built for ThreadSanitizer";
+#endif
+    const std::string console =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane").string();
+    if (!std::filesystem::exists(console)) {
+        GTEST_SKIP() << "the console is not built";
+    }
+    const uint16_t httpPort = FreePort();
+    ChildProcess child;
+    ChildOptions how;
+    how.environment = {"QT_QPA_PLATFORM=offscreen"};
+    ASSERT_TRUE(child.Start(console,
+                            {"--port", std::to_string(FreePort()), "--bind", "127.0.0.1", "--http",
+                             "127.0.0.1:" + std::to_string(httpPort)},
+                            how));
+    httplib::Client http("127.0.0.1", httpPort);
+    http.set_read_timeout(40);
+    std::string status;
+    for (auto end = steady_clock::now() + kBound; status.empty() && steady_clock::now() < end;) {
+        std::this_thread::sleep_for(Milliseconds(20));
+        if (httplib::Result result = http.Get("/api/v1/status")) {
+            status = result->body;
+        }
+    }
+    EXPECT_EQ(Json::parse(status, nullptr, false)["running"], true) << status;
+    for (const char* path : {"/api/v1/server/stop", "/api/v1/server/start"}) {
+        httplib::Result result = http.Post(path);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, 200) << path << " " << result->body;
+    }
+    httplib::Client waiting("127.0.0.1", httpPort);
+    waiting.set_read_timeout(40);
+    std::thread pending([&] { waiting.Get("/api/v1/log?after=1000000&wait=30000"); });
+    std::this_thread::sleep_for(Milliseconds(100));
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.WaitForExit(kBound), 0) << child.Errors();
+    pending.join();
+}
+
 int ThreadCount()
 {
     int count = 0;
