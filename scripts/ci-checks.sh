@@ -20,7 +20,10 @@ echo "== ThreadSanitizer: server, log, platform, table and control-interface tes
 # The console is built too, for its refresh-thread test (label console_threads): RefreshThread runs
 # there against a window made without Qt, since Qt is not instrumented and would hide its races.
 BUILD_DIR=build-tsan scripts/build.sh -DPARVANE_SANITIZE=thread -DPARVANE_BUILD_CONSOLE=ON -DPARVANE_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
-(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" PARVANE_STRESS_SCALE=0.25 \
+# The suppressions cover cpp-httplib, a system library not built for the sanitizer (see the file).
+tsan_suppressions="$PWD/tests/tsan_suppressions.txt"
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$tsan_suppressions" \
+  PARVANE_STRESS_SCALE=0.25 \
   ctest --output-on-failure --no-tests=error -L 'server|log|platform|tables|control|console_threads|stress_in_process' -j "$(nproc)")
 
 if [ -x scripts/fuzz.sh ]; then
