@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <regex>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -316,30 +316,26 @@ TEST_F(HttpApiTest, TransactionsHoldTheExactBytesOfEachRequestAndResponse)
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
     ASSERT_EQ(modbus_write_register(client.context, 100, 0x1234), 1);
+    auto hex = [](const uint8_t* bytes, size_t count) {
+        std::string text;
+        for (size_t index = 0; index < count; ++index) {
+            text += "0123456789abcdef"[bytes[index] >> 4];
+            text += "0123456789abcdef"[bytes[index] & 15];
+        }
+        return text;
+    };
     std::vector<std::string> requests;
     std::vector<std::string> responses;
-    const std::vector<std::vector<uint8_t>> pdus = {{1, 0x03, 0x00, 0x64, 0x00, 0x02},    // read 100..101
-                                                   {1, 0x03, 0xFF, 0xFF, 0x00, 0x02}};   // past 65535: exception 2
-    for (const std::vector<uint8_t>& pdu : pdus) {
+    for (std::vector<uint8_t> pdu : {std::vector<uint8_t>{1, 0x03, 0x00, 0x64, 0x00, 0x02},     // read 100..101
+                                     std::vector<uint8_t>{1, 0x03, 0xFF, 0xFF, 0x00, 0x02}}) {  // exception 2
         ASSERT_GT(modbus_send_raw_request(client.context, pdu.data(), static_cast<int>(pdu.size())), 0);
         uint8_t response[MODBUS_TCP_MAX_ADU_LENGTH];
         const int length = modbus_receive_confirmation(client.context, response);
         ASSERT_GT(length, 0);
-        char hex[2 * MODBUS_TCP_MAX_ADU_LENGTH + 1] = {};
-        for (int index = 0; index < length; ++index) {
-            std::snprintf(hex + 2 * index, 3, "%02x", response[index]);
-        }
-        responses.push_back(hex);
-        // The request as sent: the MBAP header with the response's transaction id, then the PDU.
-        char header[13];
-        std::snprintf(header, sizeof header, "%02x%02x0000%04x", response[0], response[1],
-                      static_cast<unsigned>(pdu.size()));
-        std::string request = header;
-        for (uint8_t byte : pdu) {
-            std::snprintf(hex, 3, "%02x", byte);
-            request += hex;
-        }
-        requests.push_back(request);
+        responses.push_back(hex(response, static_cast<size_t>(length)));
+        // As sent: the transaction id that the response echoes, protocol 0, the length, the PDU.
+        const uint8_t header[] = {response[0], response[1], 0, 0, 0, static_cast<uint8_t>(pdu.size())};
+        requests.push_back(hex(header, sizeof header) + hex(pdu.data(), pdu.size()));
     }
     EXPECT_EQ(responses[0].substr(4), "0000000701030412340000");
     Json answer = GetWhen("/api/v1/transactions?after=1", [](const Json& a) { return a["last"] == 3; });
