@@ -69,14 +69,15 @@ const char* CliUsage()
         "  --disable CODES         switch off function codes, comma-separated (" +
         ServedFunctionCodesText(",") +
         ")\n"
-        "  --trace                 also print each transaction's request and response in hex\n"
+        "  --trace                 also print each transaction's request and response in hex\n" +
+        std::string(ControlOptionsUsage()) +
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "\n"
         "Stops in order on SIGINT, SIGTERM or SIGHUP and exits 0; exits 1 when the server cannot start\n"
-        "or stops abnormally, 2 on a bad option. Ports below 1024 need root or the capability\n"
-        "CAP_NET_BIND_SERVICE. Log lines that standard output does not take in time are dropped and\n"
-        "counted; the server never waits for its reader.\n";
+        "or stops abnormally (with --http only a signal ends the run), 2 on a bad option. Ports below\n"
+        "1024 need root or the capability CAP_NET_BIND_SERVICE. Log lines that standard output does\n"
+        "not take in time are dropped and counted; the server never waits for its reader.\n";
     return usage.c_str();
 }
 

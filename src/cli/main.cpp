@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "cli_options.h"
+#include "control/control_server.h"
 #include "control/state_file.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
@@ -83,10 +84,12 @@ std::string ProgramPath(const char* argv0)
     return error ? std::string(argv0) : path.string();
 }
 
-// Runs until a stop signal or the server's own end; true when the stop was asked for.
-bool RunUntilStopped()
+// Runs until a stop signal or the server's own end; true when the stop was asked for. With the
+// control interface only the signal ends the run: the server may be stopped and started again
+// through it meanwhile.
+bool RunUntilStopped(bool untilSignal)
 {
-    while (IsServerRunning()) {
+    while (untilSignal || IsServerRunning()) {
         if (WaitForStopSignal(kSignalPollMilliseconds) != 0) {
             StopServer();
             WaitServerStopped();
@@ -94,6 +97,35 @@ bool RunUntilStopped()
         }
     }
     return false;
+}
+
+// Starts the control interface when --http asks for it; false when the program must end with
+// *status, the reason printed.
+bool StartControlInterface(const ControlOptions& options, int* status)
+{
+    std::string problem;
+    switch (StartControlServer(options, &problem)) {
+    case ControlStart::kStarted:
+    case ControlStart::kNotAsked:
+        return true;
+    case ControlStart::kTokenRefused:
+        *status = kExitBadOption;
+        break;
+    case ControlStart::kFailed:
+        *status = kExitFailed;
+        break;
+    }
+    std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+    return false;
+}
+
+// After the run: the control interface ends last, so that its clients see the stop; a start that
+// one of them asked for meanwhile is undone.
+void StopControlInterface()
+{
+    StopControlServer();
+    StopServer();
+    WaitServerStopped();
 }
 
 // Once nothing logs any more: the queued lines go out, and `status` is the result. When standard
@@ -146,6 +178,10 @@ int main(int argc, char** argv)
     }
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
+    if (int status = 0; !StartControlInterface(options.control, &status)) {
+        ReleaseEverything();
+        return FinishLog(status);
+    }
 
     int startError = StartServer();
     if (startError != 0) {
@@ -156,10 +192,13 @@ int main(int argc, char** argv)
                          "'sudo setcap cap_net_bind_service=+ep %s'\n",
                          ProgramPath(argv[0]).c_str());
         }
+        StopControlInterface();
         ReleaseEverything();
         return FinishLog(kExitFailed);
     }
-    int status = RunUntilStopped() ? kExitStopped : kExitFailed;
+    int status = RunUntilStopped(options.control.httpEnabled) ? kExitStopped : kExitFailed;
+    // No request may change the values once they are being saved.
+    StopControlInterface();
     if (!SaveServedData(options)) {
         status = kExitFailed;
     }

@@ -73,11 +73,16 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
 
 const char* CommandLineUsage()
 {
-    return "Usage: parvane [--port N] [--bind ADDRESS]\n"
-           "Modbus/TCP test server with its operator console.\n"
-           "\n"
-           "  --port N          TCP port to listen on (default 502; 0: any free port, shown in the title)\n"
-           "  --bind ADDRESS    local IPv4 address to listen on (default 0.0.0.0)\n"
-           "  --help            show this text and exit\n"
-           "  --version         show the version and exit\n";
+    static const std::string usage =
+        "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
+        "               [--load FILE] [--save FILE]\n"
+        "Modbus/TCP test server with its operator console.\n"
+        "\n"
+        "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
+        "                          the title)\n"
+        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0)\n" +
+        std::string(ControlOptionsUsage()) +
+        "  --help                  show this text and exit\n"
+        "  --version               show the version and exit\n";
+    return usage.c_str();
 }

@@ -86,7 +86,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     CreateConsoleFont();
 
     {
-        MainWindow window;
+        MainWindow window(StartRefreshThread, options.control);
         // Where the server listens, so that the operator can point a client at it: the port the system
         // chose for port 0 once the server runs (the window keeps it up to date at each start).
         const uint16_t port = ListeningPort() != 0 ? ListeningPort() : options.port;

@@ -5,6 +5,7 @@
 #include "console/command_line.h"
 #include "console/console_application.h"
 #include "console/console_resources.h"
+#include "control/bearer_token.h"
 #include "parvane_version.h"
 #include "platform/stop_signals.h"
 
@@ -25,6 +26,12 @@ int main(int argc, char* argv[])
         return 2;
     case CommandLineAction::Run:
         break;
+    }
+    // A token file that cannot serve is a bad option, refused before any window opens.
+    if (std::string token; options.control.httpEnabled && !options.control.tokenFile.empty() &&
+                           !ReadBearerToken(options.control.tokenFile, &token, &error)) {
+        std::fprintf(stderr, "parvane: %s\n", error.c_str());
+        return 2;
     }
     // Before any thread exists (the window system starts some), so that only the window thread's
     // poll ever sees SIGINT, SIGTERM and SIGHUP.

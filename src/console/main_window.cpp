@@ -22,6 +22,7 @@
 #include "console/io_buffers_dialog.h"
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
+#include "control/control_server.h"
 #include "server/server_control.h"
 
 namespace {
@@ -90,8 +91,8 @@ void SetDumpText(QLineEdit* edit, const char* text)
 
 }  // namespace
 
-MainWindow::MainWindow(RefreshThreadStarter startRefreshThread)
-    : TemplateDialog(kMainWindowTemplate, nullptr), startRefreshThread(std::move(startRefreshThread))
+MainWindow::MainWindow(RefreshThreadStarter startRefreshThread, const ControlOptions& control)
+    : TemplateDialog(kMainWindowTemplate, nullptr), startRefreshThread(std::move(startRefreshThread)), control(control)
 {
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -163,9 +164,27 @@ void MainWindow::InitMainWindow()
     if (!refreshThreadStarted) {
         LogSystemError("Unable to create console refresh thread", errorNumber);
     } else {
+        // Only with RefreshThread, which stops the interface before the server at the end: its
+        // requests may log, so the window thread must never wait for them.
+        StartControlInterface();
         StartServer();
     }
     Control(kStartStopButton)->setFocus();
+}
+
+void MainWindow::StartControlInterface()
+{
+    std::string problem;
+    switch (StartControlServer(control, &problem)) {
+    case ControlStart::kStarted:
+    case ControlStart::kNotAsked:
+        break;
+    case ControlStart::kTokenRefused:
+    case ControlStart::kFailed:
+        // The console goes on without it.
+        LogEvent("ERROR: %s", problem.c_str());
+        break;
+    }
 }
 
 void MainWindow::TakeMessage(const char* message)

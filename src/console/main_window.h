@@ -7,6 +7,7 @@
 
 #include "console/refresh_thread.h"
 #include "console/template_dialog.h"
+#include "control/control_options.h"
 #include "log/event_log.h"
 #include "log/log_line.h"
 
@@ -25,7 +26,10 @@ class MainWindow : public TemplateDialog, public LogTarget, public LogView, publ
     Q_OBJECT
 
 public:
-    explicit MainWindow(RefreshThreadStarter startRefreshThread = StartRefreshThread);
+    // With control.httpEnabled the window starts the control interface as it opens, before the
+    // server; RefreshThread stops it before it stops the server.
+    explicit MainWindow(RefreshThreadStarter startRefreshThread = StartRefreshThread,
+                        const ControlOptions& control = ControlOptions());
     ~MainWindow() override;
 
     // LogTarget: any thread; the line is in the list when this returns.
@@ -57,6 +61,7 @@ protected:
 
 private:
     void InitMainWindow();
+    void StartControlInterface();
     void OpenDialog(int controlId);
     void SwitchTable(int controlId);
     void GoTo();
@@ -65,6 +70,7 @@ private:
     void RunOnWindowThread(const std::function<void()>& call);
 
     RefreshThreadStarter startRefreshThread;
+    ControlOptions control;
     ThreadGroup refreshThreads;   // RefreshThread, until its last act
     RefreshThreadRun refreshRun{this, &refreshThreads};
     bool refreshThreadStarted = false;

@@ -2,6 +2,7 @@
 
 #include "console/exit_event.h"
 #include "console/view_position.h"
+#include "control/control_server.h"
 #include "platform/clock.h"
 #include "server/server_control.h"
 #include "tables/address_window.h"
@@ -66,6 +67,9 @@ void RefreshThread(RefreshTarget* target)
         texts.caption = FollowServerState(IsServerRunning(), &captionShowsRunning);
         target->ShowRefresh(texts);
     }
+    // The control interface first, so that no request of its can start the server again after
+    // the stop; its requests' log lines still reach the window meanwhile.
+    StopControlServer();
     StopServer();
     WaitServerStopped();
     target->CloseConsole();

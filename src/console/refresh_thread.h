@@ -28,9 +28,9 @@ protected:
 
 // Every 200 ms, from the end of one cycle to the start of the next, refreshes the connection
 // monitor and the grid and keeps the Start/Stop caption in step with the server; once ExitEvent
-// is signalled it stops the server, waits for the stop and ends the window. The long wait for
-// the stop runs here, never on the window thread, so that the log lines of the stop still reach
-// the list.
+// is signalled it stops the control interface and the server, waits for the stop and ends the
+// window. The long waits for the stops run here, never on the window thread, so that the log lines
+// of the stop still reach the list.
 void RefreshThread(RefreshTarget* target);
 
 // One run of RefreshThread on a detached thread: the window it drives and the group it counts

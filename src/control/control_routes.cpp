@@ -1,0 +1,21 @@
+#include "control/control_routes.h"
+
+namespace {
+
+const ControlRoute kRoutes[] = {
+    {"GET", "/api/v1/status", AnswerStatus},
+    {"GET", "/api/v1/registers", AnswerRegisters},
+    {"GET", "/api/v1/coils", AnswerCoils},
+    {"POST", "/api/v1/server/start", StartServerRoute},
+    {"POST", "/api/v1/server/stop", StopServerRoute},
+    {"GET", "/api/v1/log", AnswerLog},
+    {"GET", "/api/v1/transactions", AnswerTransactions},
+    {"GET", "/metrics", AnswerMetrics},
+};
+
+}  // namespace
+
+std::span<const ControlRoute> ControlRoutes()
+{
+    return kRoutes;
+}

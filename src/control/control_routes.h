@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+
+#include <httplib.h>
+
+// The control interface's paths. Each route is one function that reads its input, checks all of
+// it, acts (taking a table or slot lock for one copy at most) and answers; none lets an exception
+// out (the server answers 500 if one does).
+
+using RouteHandler = void (*)(const httplib::Request& request, httplib::Response& response);
+
+struct ControlRoute {
+    const char* method;
+    const char* path;
+    RouteHandler handler;
+};
+
+// Every route, one entry per method and path. A path it lacks is answered 404; a path it has with
+// another method, 405.
+std::span<const ControlRoute> ControlRoutes();
+
+// read_routes.cpp
+void AnswerStatus(const httplib::Request& request, httplib::Response& response);
+void AnswerRegisters(const httplib::Request& request, httplib::Response& response);
+void AnswerCoils(const httplib::Request& request, httplib::Response& response);
+void AnswerMetrics(const httplib::Request& request, httplib::Response& response);
+// server_routes.cpp
+void StartServerRoute(const httplib::Request& request, httplib::Response& response);
+void StopServerRoute(const httplib::Request& request, httplib::Response& response);
+// history_routes.cpp
+void AnswerLog(const httplib::Request& request, httplib::Response& response);
+void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

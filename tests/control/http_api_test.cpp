@@ -1,0 +1,600 @@
+// The control interface through a real HTTP client (httplib's) and a real Modbus client (libmodbus)
+// against parvane-cli run as a child process on loopback ports.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <modbus/modbus.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "control/control_server.h"
+#include "parvane_version.h"
+#include "platform/socket.h"
+#include "server/transaction_trace.h"
+#include "support/child_process.h"
+#include "support/test_sockets.h"
+
+namespace {
+
+using Json = nlohmann::json;
+using std::chrono::steady_clock;
+
+constexpr Milliseconds kBound{10000};
+
+std::string CliPath()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
+}
+
+uint16_t FreePort()
+{
+    int error = 0;
+    SocketHandle probe = CreateTcpSocket(&error);
+    uint16_t port = 0;
+    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
+        LocalPort(probe, &port);
+    }
+    CloseSocket(probe);
+    return port;
+}
+
+std::string WriteTempFile(const std::string& name, const std::string& contents)
+{
+    std::string path = (std::filesystem::temp_directory_path() / (name + std::to_string(getpid()))).string();
+    FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs(contents.c_str(), file);
+    std::fclose(file);
+    return path;
+}
+
+// The status line of one exchange on a raw connection, for a request that httplib's client would
+// not send as written; "" when no answer came within 3 s.
+std::string RawStatusLine(uint16_t port, const std::string& request)
+{
+    int error = 0;
+    SocketHandle socket = ConnectTcp("127.0.0.1", port, &error);
+    std::string answer;
+    if (socket != kNoSocket && SendBytes(socket, reinterpret_cast<const uint8_t*>(request.data()),
+                                         static_cast<int>(request.size()), &error) > 0 &&
+        WaitReadable(socket, 3000)) {
+        uint8_t buffer[512];
+        int count = ReceiveNow(socket, buffer, sizeof buffer, &error);
+        answer.assign(reinterpret_cast<char*>(buffer), count > 0 ? static_cast<size_t>(count) : 0);
+    }
+    CloseSocket(socket);
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+// A libmodbus client on the server's port, unit 1.
+struct ModbusClient {
+    explicit ModbusClient(uint16_t port) : context(modbus_new_tcp("127.0.0.1", port))
+    {
+        modbus_set_slave(context, 1);
+        connected = modbus_connect(context) == 0;
+    }
+    ~ModbusClient()
+    {
+        modbus_close(context);
+        modbus_free(context);
+    }
+    std::string Peer() const
+    {
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        getsockname(modbus_get_socket(context), reinterpret_cast<sockaddr*>(&local), &size);
+        return "127.0.0.1:" + std::to_string(ntohs(local.sin_port));
+    }
+    modbus_t* context;
+    bool connected;
+};
+
+// parvane-cli with the control interface on 127.0.0.1 (or as `extra` says), stopped by SIGTERM at
+// the end of the test, which it must survive with exit status 0.
+class HttpApiTest : public testing::Test {
+protected:
+    void Run(std::vector<std::string> extra = {"--http", "127.0.0.1:0"})
+    {
+        modbusPort = FreePort();
+        std::vector<std::string> arguments = {"--port", std::to_string(modbusPort), "--bind", "127.0.0.1"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(child.Start(CliPath(), arguments));
+        std::optional<std::string> line = child.WaitForLine("HTTP control interface on ", kBound);
+        ASSERT_TRUE(line) << child.Errors();
+        httpPort = static_cast<uint16_t>(std::stoi(line->substr(line->rfind(':') + 1)));
+        ASSERT_TRUE(child.WaitForLine("Listening on ", kBound));
+        http = std::make_unique<httplib::Client>("127.0.0.1", httpPort);
+        http->set_read_timeout(40);
+    }
+
+    void TearDown() override
+    {
+        if (child.Pid() > 0) {
+            child.Signal(SIGTERM);
+            EXPECT_EQ(child.WaitForExit(kBound), 0) << child.Errors();
+        }
+    }
+
+    Json Get(const std::string& path, int expectedStatus = 200)
+    {
+        httplib::Result result = http->Get(path.c_str());
+        EXPECT_TRUE(result) << path;
+        if (!result) {
+            return Json();
+        }
+        EXPECT_EQ(result->status, expectedStatus) << path << " " << result->body;
+        EXPECT_EQ(result->get_header_value("Content-Type"), "application/json") << path;
+        return Json::parse(result->body, nullptr, false);
+    }
+
+    // Asks until `ready` holds (bounded): the client has its response a moment before the server
+    // publishes the transaction.
+    Json GetWhen(const std::string& path, const std::function<bool(const Json&)>& ready)
+    {
+        Json answer;
+        for (auto end = steady_clock::now() + kBound; steady_clock::now() < end;) {
+            answer = Get(path);
+            if (ready(answer)) {
+                break;
+            }
+            std::this_thread::sleep_for(Milliseconds(5));
+        }
+        return answer;
+    }
+
+    ChildProcess child;
+    uint16_t modbusPort = 0;
+    uint16_t httpPort = 0;
+    std::unique_ptr<httplib::Client> http;
+};
+
+TEST_F(HttpApiTest, StatusShowsAConnectedClientsPeerAndCounters)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    uint16_t values[2];
+    ASSERT_EQ(modbus_read_registers(client.context, 0, 2, values), 2);   // 12 bytes in, 13 out
+    ASSERT_EQ(modbus_read_registers(client.context, 65535, 2, values), -1);   // exception 2: 12 in, 9 out
+
+    Json status = GetWhen("/api/v1/status", [](const Json& s) {
+        return s["connections"].size() == 1 && s["connections"][0]["rejectedRequests"] == 1;
+    });
+    EXPECT_EQ(status["version"], PARVANE_VERSION);
+    EXPECT_EQ(status["running"], true);
+    EXPECT_EQ(status["listen"], (Json{{"address", "127.0.0.1"}, {"port", modbusPort}}));
+    ASSERT_EQ(status["connections"].size(), 1u) << status;
+    const Json& connection = status["connections"][0];
+    EXPECT_EQ(connection["peer"], client.Peer());
+    EXPECT_TRUE(connection["socket"].is_number_integer());
+    EXPECT_EQ(connection["acceptedRequests"], 1);
+    EXPECT_EQ(connection["rejectedRequests"], 1);
+    EXPECT_EQ(connection["bytesReceived"], 24);
+    EXPECT_EQ(connection["bytesTransmitted"], 22);
+    EXPECT_GE(connection["connectedSeconds"], 1);
+    EXPECT_TRUE(connection["idleSeconds"].is_number_unsigned());
+}
+
+TEST_F(HttpApiTest, RegistersAndCoilsReadBackWhatAModbusClientWrote)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    const uint16_t registers[] = {0x1234, 65535};
+    ASSERT_EQ(modbus_write_registers(client.context, 0, 2, registers), 2);
+    ASSERT_EQ(modbus_write_register(client.context, 65535, 4660), 1);
+    const uint8_t coils[] = {1, 0, 1};
+    ASSERT_EQ(modbus_write_bits(client.context, 0, 3, coils), 3);
+    ASSERT_EQ(modbus_write_bit(client.context, 65535, 1), 1);
+
+    struct Read {
+        std::string path;
+        int start;
+        std::vector<int> head;   // the first values
+        int lastValue;
+        size_t count;
+    };
+    for (const Read& read : std::vector<Read>{
+             {"/api/v1/registers?start=0&count=65536", 0, {0x1234, 65535, 0}, 4660, 65536},
+             {"/api/v1/registers?start=65535&count=1", 65535, {4660}, 4660, 1},
+             {"/api/v1/coils?start=0&count=65536", 0, {1, 0, 1, 0}, 1, 65536},
+             {"/api/v1/coils?start=65535&count=1", 65535, {1}, 1, 1},
+         }) {
+        SCOPED_TRACE(read.path);
+        Json answer = Get(read.path);
+        EXPECT_EQ(answer["start"], read.start);
+        ASSERT_EQ(answer["values"].size(), read.count);
+        for (size_t index = 0; index < read.head.size(); ++index) {
+            EXPECT_EQ(answer["values"][index], read.head[index]) << index;
+        }
+        EXPECT_EQ(answer["values"].back(), read.lastValue);
+    }
+
+    struct Bad {
+        std::string query;
+        std::string error;
+    };
+    for (const Bad& bad : std::vector<Bad>{
+             {"start=0&count=0", "count: 0 is not in 1..65536"},
+             {"start=65535&count=2", "start + count: 65535 + 2 is past 65536"},
+             {"start=0&count=65537", "count: 65537 is not in 1..65536"},
+             {"start=65536&count=1", "start: 65536 is not in 0..65535"},
+             {"count=1", "start: missing"},
+             {"start=0", "count: missing"},
+             {"start=abc&count=1", "start: 'abc' is not a decimal number"},
+             {"start=1&count=-1", "count: '-1' is not a decimal number"},
+         }) {
+        for (const char* table : {"registers", "coils"}) {
+            const std::string path = std::string("/api/v1/") + table + "?" + bad.query;
+            SCOPED_TRACE(path);
+            EXPECT_EQ(Get(path, 400)["error"].get<std::string>().rfind(bad.error, 0), 0u);
+        }
+    }
+}
+
+TEST_F(HttpApiTest, ServerStopAndStartAnswerOnceDoneAnd409WhenAlreadyThere)
+{
+    Run();
+    struct Step {
+        const char* path;
+        int status;
+        bool runningAfter;
+    };
+    for (const Step& step : {Step{"/api/v1/server/stop", 200, false}, Step{"/api/v1/server/stop", 409, false},
+                             Step{"/api/v1/server/start", 200, true}, Step{"/api/v1/server/start", 409, true}}) {
+        SCOPED_TRACE(step.path);
+        httplib::Result result = http->Post(step.path);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, step.status) << result->body;
+        Json answer = Json::parse(result->body, nullptr, false);
+        EXPECT_TRUE(step.status == 200 ? answer["running"] == step.runningAfter : answer.contains("error")) << answer;
+        EXPECT_EQ(Get("/api/v1/status")["running"], step.runningAfter);
+        ModbusClient client(modbusPort);
+        EXPECT_EQ(client.connected, step.runningAfter);
+    }
+    // curl -X POST sends neither Content-Length nor Transfer-Encoding: the body is empty, and the
+    // answer must not wait for the client to close.
+    EXPECT_EQ(RawStatusLine(httpPort, "POST /api/v1/server/stop HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"),
+              "HTTP/1.1 200 OK");
+}
+
+TEST_F(HttpApiTest, LogAnswersLinesAfterASequenceAndWaitsForTheNext)
+{
+    Run();
+    // The history takes each line just after standard output does.
+    Json log = GetWhen("/api/v1/log", [](const Json& l) { return l["lines"].size() >= 3; });
+    ASSERT_GE(log["lines"].size(), 3u);
+    EXPECT_EQ(log["lines"][0]["seq"], 1);
+    EXPECT_EQ(log["lines"][0]["text"].get<std::string>().rfind("HTTP control interface on 127.0.0.1:", 0), 0u);
+    EXPECT_TRUE(std::regex_match(log["lines"][0]["time"].get<std::string>(), std::regex(R"(\d\d:\d\d:\d\d\.\d\d\d)")));
+    EXPECT_EQ(log["last"], log["lines"].back()["seq"]);
+    EXPECT_EQ(log["dropped"], 0);
+    const uint64_t last = log["last"];
+    EXPECT_EQ(Get("/api/v1/log?after=" + std::to_string(last - 1))["lines"].size(), 1u);
+
+    // A line logged while the answer waits ends the wait with it.
+    Json waited;
+    std::thread waiter([&] { waited = Get("/api/v1/log?after=" + std::to_string(last) + "&wait=20000"); });
+    std::this_thread::sleep_for(Milliseconds(100));
+    ModbusClient client(modbusPort);
+    waiter.join();
+    ASSERT_FALSE(waited["lines"].empty()) << waited;
+    EXPECT_EQ(waited["lines"][0]["seq"], last + 1);
+    EXPECT_EQ(waited["lines"][0]["text"].get<std::string>().rfind("Connection accepted on socket ", 0), 0u);
+
+    // With nothing to log, the wait ends after its time, empty.
+    const uint64_t newest = Get("/api/v1/log")["last"];
+    const auto begin = steady_clock::now();
+    Json empty = Get("/api/v1/log?after=" + std::to_string(newest + 100) + "&wait=300");
+    EXPECT_GE(steady_clock::now() - begin, Milliseconds(290));
+    EXPECT_TRUE(empty["lines"].empty());
+    EXPECT_EQ(Get("/api/v1/log?wait=30001", 400)["error"], "wait: 30001 is not in 0..30000");
+
+    // A stop of the program ends a pending wait at once instead of after its 30 s.
+    std::thread pending([&] { http->Get("/api/v1/log?after=1000000&wait=30000"); });
+    std::this_thread::sleep_for(Milliseconds(100));
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.WaitForExit(Milliseconds(10000)), 0);
+    pending.join();
+}
+
+TEST_F(HttpApiTest, TransactionsHoldTheExactBytesOfEachRequestAndResponse)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    ASSERT_EQ(modbus_write_register(client.context, 100, 0x1234), 1);
+    auto hex = [](const uint8_t* bytes, size_t count) {
+        std::string text;
+        for (size_t index = 0; index < count; ++index) {
+            text += "0123456789abcdef"[bytes[index] >> 4];
+            text += "0123456789abcdef"[bytes[index] & 15];
+        }
+        return text;
+    };
+    std::vector<std::string> requests;
+    std::vector<std::string> responses;
+    for (std::vector<uint8_t> pdu : {std::vector<uint8_t>{1, 0x03, 0x00, 0x64, 0x00, 0x02},     // read 100..101
+                                     std::vector<uint8_t>{1, 0x03, 0xFF, 0xFF, 0x00, 0x02}}) {  // exception 2
+        ASSERT_GT(modbus_send_raw_request(client.context, pdu.data(), static_cast<int>(pdu.size())), 0);
+        uint8_t response[MODBUS_TCP_MAX_ADU_LENGTH];
+        const int length = modbus_receive_confirmation(client.context, response);
+        ASSERT_GT(length, 0);
+        responses.push_back(hex(response, static_cast<size_t>(length)));
+        // As sent: the transaction id that the response echoes, protocol 0, the length, the PDU.
+        const uint8_t header[] = {response[0], response[1], 0, 0, 0, static_cast<uint8_t>(pdu.size())};
+        requests.push_back(hex(header, sizeof header) + hex(pdu.data(), pdu.size()));
+    }
+    EXPECT_EQ(responses[0].substr(4), "0000000701030412340000");
+    Json answer = GetWhen("/api/v1/transactions?after=1", [](const Json& a) { return a["last"] == 3; });
+    ASSERT_EQ(answer["transactions"].size(), 2u) << answer;
+    for (size_t index = 0; index < 2; ++index) {
+        const Json& transaction = answer["transactions"][index];
+        EXPECT_EQ(transaction["seq"], index + 2);
+        EXPECT_EQ(transaction["peer"], client.Peer());
+        EXPECT_EQ(transaction["request"], requests[index]);
+        EXPECT_EQ(transaction["response"], responses[index]);
+        EXPECT_EQ(transaction["exception"], index == 0 ? 0 : 2);
+    }
+    EXPECT_EQ(answer["last"], 3);
+    EXPECT_EQ(answer["dropped"], 0);
+}
+
+TEST_F(HttpApiTest, TransactionHistoryKeepsTheNewest10000AndCountsTheDropped)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    constexpr int kTransactions = 10005;
+    for (int index = 0; index < kTransactions; ++index) {
+        ASSERT_EQ(modbus_write_register(client.context, 7, static_cast<uint16_t>(index)), 1);
+    }
+    Json answer = GetWhen("/api/v1/transactions", [](const Json& a) { return a["last"] == kTransactions; });
+    ASSERT_EQ(answer["transactions"].size(), 10000u);
+    EXPECT_EQ(answer["dropped"], 5);
+    EXPECT_EQ(answer["transactions"][0]["seq"], 6);
+    EXPECT_EQ(answer["transactions"].back()["seq"], kTransactions);
+    // The newest request wrote the last value, 10004 (0x2714), to register 7.
+    EXPECT_EQ(answer["transactions"].back()["request"].get<std::string>().substr(14), "0600072714");
+}
+
+TEST_F(HttpApiTest, MetricsCountRequestsByFunctionAndResult)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    uint16_t values[3];
+    for (int index = 0; index < 3; ++index) {
+        ASSERT_EQ(modbus_read_registers(client.context, 0, 3, values), 3);   // 12 bytes in, 15 out
+    }
+    ASSERT_EQ(modbus_read_registers(client.context, 65535, 2, values), -1);   // 12 in, 9 out
+    ASSERT_EQ(modbus_write_register(client.context, 0, 1), 1);                // 12 in, 12 out
+    const uint8_t unknownFunction[] = {1, 0x07};                              // 8 in, 9 out
+    ASSERT_GT(modbus_send_raw_request(client.context, unknownFunction, 2), 0);
+    uint8_t response[MODBUS_TCP_MAX_ADU_LENGTH];
+    modbus_receive_confirmation(client.context, response);
+
+    std::string text;
+    for (auto end = steady_clock::now() + kBound; steady_clock::now() < end;) {
+        httplib::Result result = http->Get("/metrics");
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->get_header_value("Content-Type"), "text/plain; version=0.0.4");
+        text = result->body;
+        if (text.find("function=\"other\",result=\"exception_1\"} 1") != std::string::npos) {
+            break;
+        }
+    }
+    for (const char* line : {"# TYPE parvane_requests_total counter",
+                             "parvane_requests_total{function=\"3\",result=\"normal\"} 3\n",
+                             "parvane_requests_total{function=\"3\",result=\"exception_2\"} 1\n",
+                             "parvane_requests_total{function=\"6\",result=\"normal\"} 1\n",
+                             "parvane_requests_total{function=\"6\",result=\"exception_3\"} 0\n",
+                             "parvane_requests_total{function=\"other\",result=\"exception_1\"} 1\n",
+                             "parvane_received_bytes_total 68\n", "parvane_transmitted_bytes_total 75\n",
+                             "parvane_connections_accepted_total 1\n", "parvane_connections_evicted_total 0\n",
+                             "# TYPE parvane_connections_open gauge", "parvane_connections_open 1\n",
+                             "parvane_framing_violations_total 0\n", "parvane_log_lines_dropped_total 0\n",
+                             "parvane_server_running 1\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " missing from\n" << text;
+    }
+}
+
+TEST_F(HttpApiTest, UnknownPathsWrongMethodsAndLargeBodiesAnswerInTheErrorShape)
+{
+    Run();
+    struct Case {
+        const char* method;
+        const char* path;
+        std::string body;
+        int status;
+        const char* allow;
+    };
+    const std::string fourMiB(4 * 1024 * 1024, ' ');
+    for (const Case& request : {Case{"GET", "/api/v1/nothing", "", 404, ""}, Case{"GET", "/api/v1/status/", "", 404, ""},
+                                Case{"PUT", "/api/v1/status", "{}", 405, "GET"},
+                                Case{"GET", "/api/v1/server/start", "", 405, "POST"},
+                                Case{"DELETE", "/metrics", "", 405, "GET"},
+                                Case{"POST", "/api/v1/server/start", fourMiB, 409, ""},
+                                Case{"POST", "/api/v1/server/start", fourMiB + " ", 413, ""}}) {
+        SCOPED_TRACE(std::string(request.method) + " " + request.path + " " + std::to_string(request.body.size()));
+        httplib::Request raw;
+        raw.method = request.method;
+        raw.path = request.path;
+        raw.body = request.body;
+        raw.set_header("Content-Type", "application/json");
+        httplib::Result result = http->send(raw);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, request.status);
+        EXPECT_EQ(result->get_header_value("Allow"), request.allow);
+        EXPECT_EQ(result->get_header_value("Content-Type"), "application/json");
+        Json answer = Json::parse(result->body, nullptr, false);
+        EXPECT_TRUE(answer.is_object() && answer.size() == 1 && answer["error"].is_string()) << result->body;
+    }
+}
+
+TEST_F(HttpApiTest, TokenIsNeededOnEveryRequestOffLoopback)
+{
+    const std::string tokenFile = WriteTempFile("parvane-token", "s3cret-Token\n");
+    Run({"--http", "0.0.0.0:0", "--http-token-file", tokenFile});
+    struct Case {
+        const char* authorization;   // nullptr: none
+        const char* path;
+        int status;
+    };
+    for (const Case& request : {Case{nullptr, "/api/v1/status", 401}, Case{"Bearer wrong", "/api/v1/status", 401},
+                                Case{"Bearer s3cret-Token2", "/api/v1/status", 401},
+                                Case{"Bearer s3cret-Toke", "/api/v1/status", 401},
+                                Case{"s3cret-Token", "/api/v1/status", 401}, Case{nullptr, "/nowhere", 401},
+                                Case{"Bearer s3cret-Token", "/api/v1/status", 200},
+                                Case{"bearer s3cret-Token", "/api/v1/coils?start=0&count=1", 200},
+                                Case{"Bearer s3cret-Token", "/nowhere", 404}}) {
+        SCOPED_TRACE(std::string(request.authorization ? request.authorization : "(none)") + " " + request.path);
+        httplib::Headers headers;
+        if (request.authorization != nullptr) {
+            headers.emplace("Authorization", request.authorization);
+        }
+        httplib::Result result = http->Get(request.path, headers);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, request.status);
+        EXPECT_TRUE(Json::parse(result->body, nullptr, false).is_object()) << result->body;
+    }
+    std::remove(tokenFile.c_str());
+}
+
+TEST(HttpStartRefusal, TokenRuleAndBindFailureEndTheProgramWithOneLine)
+{
+    const std::string emptyFile = WriteTempFile("parvane-empty-token", " \n");
+    SocketHandle taken = kNoSocket;
+    int error = 0;
+    uint16_t takenPort = 0;
+    taken = CreateTcpSocket(&error);
+    // Even a socket that would share its port (as another parvane-cli's must not) keeps it.
+    const int share = 1;
+    setsockopt(taken, SOL_SOCKET, SO_REUSEPORT, &share, sizeof share);
+    ASSERT_EQ(BindSocket(taken, "127.0.0.1", 0), 0);
+    ASSERT_EQ(ListenOnSocket(taken), 0);
+    LocalPort(taken, &takenPort);
+    struct Case {
+        std::vector<std::string> options;
+        int status;
+        std::string line;
+    };
+    for (const Case& refused : std::vector<Case>{
+             {{"--http", "0.0.0.0:0"}, 2, "give --http-token-file FILE"},
+             {{"--http", "0.0.0.0:0", "--http-token-file", "/nonexistent/token"}, 2, "No such file or directory"},
+             {{"--http", "0.0.0.0:0", "--http-token-file", emptyFile}, 2, "the file holds no token"},
+             {{"--http", "127.0.0.1:" + std::to_string(takenPort)}, 1, "Unable to start the HTTP control interface"},
+         }) {
+        SCOPED_TRACE(refused.options[1]);
+        std::vector<std::string> arguments = {"--port", std::to_string(FreePort()), "--bind", "127.0.0.1"};
+        arguments.insert(arguments.end(), refused.options.begin(), refused.options.end());
+        ChildResult result = RunToEnd(CliPath(), arguments);
+        EXPECT_EQ(result.status, refused.status);
+        EXPECT_EQ(result.errors.find("parvane-cli: "), 0u) << result.errors;
+        EXPECT_NE(result.errors.substr(0, result.errors.find('\n')).find(refused.line), std::string::npos)
+            << result.errors;
+        EXPECT_EQ(result.output.find("Modbus Server started"), std::string::npos) << result.output;
+    }
+    CloseSocket(taken);
+    std::remove(emptyFile.c_str());
+}
+
+// The console starts the interface with its window and, as it closes, stops it before the server:
+// a request that waits then ends at once, and the program still ends in order.
+TEST(ConsoleControl, InterfaceServesWhileTheWindowIsOpenAndStopsBeforeTheEnd)
+{
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "Qt is not built for ThreadSanitizer";
+#endif
+    const std::string console =
+        (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane").string();
+    if (!std::filesystem::exists(console)) {
+        GTEST_SKIP() << "the console is not built";
+    }
+    const uint16_t httpPort = FreePort();
+    ChildProcess child;
+    ChildOptions how;
+    how.environment = {"QT_QPA_PLATFORM=offscreen"};
+    ASSERT_TRUE(child.Start(console,
+                            {"--port", std::to_string(FreePort()), "--bind", "127.0.0.1", "--http",
+                             "127.0.0.1:" + std::to_string(httpPort)},
+                            how));
+    httplib::Client http("127.0.0.1", httpPort);
+    http.set_read_timeout(40);
+    // The interface starts before the server does.
+    Json status;
+    for (auto end = steady_clock::now() + kBound; status["running"] != true && steady_clock::now() < end;) {
+        std::this_thread::sleep_for(Milliseconds(20));
+        if (httplib::Result result = http.Get("/api/v1/status")) {
+            status = Json::parse(result->body, nullptr, false);
+        }
+    }
+    ASSERT_EQ(status["running"], true) << status;
+    for (const char* path : {"/api/v1/server/stop", "/api/v1/server/start"}) {
+        httplib::Result result = http.Post(path);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, 200) << path << " " << result->body;
+    }
+    httplib::Client waiting("127.0.0.1", httpPort);
+    waiting.set_read_timeout(40);
+    std::thread pending([&] { waiting.Get("/api/v1/log?after=1000000&wait=30000"); });
+    std::this_thread::sleep_for(Milliseconds(100));
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.WaitForExit(kBound), 0) << child.Errors();
+    pending.join();
+}
+
+int ThreadCount()
+{
+    int count = 0;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* entry = readdir(tasks)) {
+            count += entry->d_name[0] != '.' ? 1 : 0;
+        }
+        closedir(tasks);
+    }
+    return count;
+}
+
+void IgnoreTransaction(const TransactionView&) {}
+
+TEST(ControlServerInProcess, SwitchedOffAddsNoObserverAndNoThreadAndAStopJoinsEveryThread)
+{
+    // A sanitizer's runtime starts a thread of its own with the first thread; have it counted.
+    std::thread([] {}).join();
+    const int threads = ThreadCount();
+    std::string problem;
+    EXPECT_EQ(StartControlServer(ControlOptions{}, &problem), ControlStart::kNotAsked);
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ControlServerPort(), 0);
+    // Both observer places are still free.
+    EXPECT_TRUE(AddTransactionObserver(IgnoreTransaction));
+    EXPECT_TRUE(AddTransactionObserver(IgnoreTransaction));
+    ClearTransactionObservers();
+
+    ControlOptions on;
+    on.httpEnabled = true;
+    on.httpAddress = "127.0.0.1";
+    ASSERT_EQ(StartControlServer(on, &problem), ControlStart::kStarted) << problem;
+    EXPECT_NE(ControlServerPort(), 0);
+    EXPECT_GT(ThreadCount(), threads);
+    StopControlServer();
+    EXPECT_EQ(ThreadCount(), threads);
+    EXPECT_EQ(ControlServerPort(), 0);
+    ClearTransactionObservers();
+}
+
+}  // namespace
