@@ -5,7 +5,9 @@ namespace {
 const ControlRoute kRoutes[] = {
     {"GET", "/api/v1/status", AnswerStatus},
     {"GET", "/api/v1/registers", AnswerRegisters},
+    {"PUT", "/api/v1/registers", PutRegisters},
     {"GET", "/api/v1/coils", AnswerCoils},
+    {"PUT", "/api/v1/coils", PutCoils},
     {"POST", "/api/v1/server/start", StartServerRoute},
     {"POST", "/api/v1/server/stop", StopServerRoute},
     {"GET", "/api/v1/log", AnswerLog},

@@ -28,6 +28,9 @@ void AnswerMetrics(const httplib::Request& request, httplib::Response& response)
 // server_routes.cpp
 void StartServerRoute(const httplib::Request& request, httplib::Response& response);
 void StopServerRoute(const httplib::Request& request, httplib::Response& response);
+// write_routes.cpp
+void PutRegisters(const httplib::Request& request, httplib::Response& response);
+void PutCoils(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);
