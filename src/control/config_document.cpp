@@ -8,7 +8,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = JsonDocument;
 
 json WindowDocument(const AddressWindow& window)
 {

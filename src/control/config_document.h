@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <nlohmann/json_fwd.hpp>
+#include "control/json_rules.h"
 
 #include "server/served_settings.h"
 
@@ -13,12 +13,12 @@
 // it, under the same rules; disabledFunctions lists the served codes switched off, in ascending
 // order, and names every one of them (a code left out is enabled).
 
-nlohmann::json BuildConfigDocument(const ServedSettings& settings);
+JsonDocument BuildConfigDocument(const ServedSettings& settings);
 
 // Reads a document that may leave members out: each of the three members it has replaces that
 // part of `base` whole (a window needs both its start and its size), the others keep base's. The
 // whole document is checked before *settings is written; false with *problem naming the member and
 // the rule, e.g. "registers.size: must be at least 1". `path` names the document within a larger
 // one ("config" gives "config.registers.size: ..."); empty for a document of its own.
-bool ParseConfigDocument(const nlohmann::json& document, const std::string& path, const ServedSettings& base,
+bool ParseConfigDocument(const JsonDocument& document, const std::string& path, const ServedSettings& base,
                          ServedSettings* settings, std::string* problem);

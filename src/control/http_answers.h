@@ -7,12 +7,12 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include "control/json_rules.h"
+
 #include "platform/clock.h"
 
 // How every route answers: JSON documents with their members in the order written, and one shape
 // for every error, {"error": "..."}, with a sentence that names what is wrong and the rule.
-
-using JsonDocument = nlohmann::ordered_json;
 
 inline constexpr const char* kJsonContentType = "application/json";
 

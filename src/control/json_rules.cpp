@@ -2,9 +2,11 @@
 
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
-using nlohmann::json;
+using json = JsonDocument;
 
 constexpr size_t kLongestQuotedText = 40;
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = JsonDocument;
 
 // The runs of non-zero cells of a whole table, each a {"start", "values"} document.
 template <typename Cell>
@@ -136,7 +136,7 @@ void ApplyStateDocument(const StateDocument& state)
 
 std::string StateDocumentText(const json& document)
 {
-    // The members in the order a reader wants them, not the sorted order json keeps.
+    // The members in the documented order, whichever order the document was built in.
     std::string text = "{";
     const char* separator = "\n";
     for (const char* name : {"format", "version", "config", "registers", "coils"}) {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include "control/json_rules.h"
 
 #include "control/value_run.h"
 #include "server/served_settings.h"
@@ -26,11 +26,11 @@ struct StateDocument {
 
 // The state as it is now: the settings, and each table as runs of non-zero cells (a zero cell ends
 // a run, so a fresh server gives empty lists). Each table is copied in one hold of its lock.
-nlohmann::json BuildStateDocument();
+JsonDocument BuildStateDocument();
 
 // Checks the whole document and fills *state; false with *problem naming the member and the rule,
 // e.g. "registers[2].values[7]: 70000 is not in 0..65535".
-bool ParseStateDocument(const nlohmann::json& document, StateDocument* state, std::string* problem);
+bool ParseStateDocument(const JsonDocument& document, StateDocument* state, std::string* problem);
 
 // Makes the state the document's: each table becomes its runs over zeros, written in one hold of
 // its lock, then the settings are applied.
@@ -38,4 +38,4 @@ void ApplyStateDocument(const StateDocument& state);
 
 // The document as a state file holds it: one member a line, one run a line, for people to read,
 // edit and compare.
-std::string StateDocumentText(const nlohmann::json& document);
+std::string StateDocumentText(const JsonDocument& document);

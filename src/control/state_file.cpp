@@ -13,7 +13,7 @@ bool LoadStateFile(const std::string& path, std::string* problem)
         *problem = path + ": " + FileErrorText(error);
         return false;
     }
-    nlohmann::json document;
+    JsonDocument document;
     StateDocument state;
     std::string why;
     if (!ParseJsonText(text, &document, &why) || !ParseStateDocument(document, &state, &why)) {

@@ -9,7 +9,7 @@
 
 namespace {
 
-using nlohmann::json;
+using json = JsonDocument;
 
 constexpr uint64_t kHighestAddress = kTableSize - 1;
 constexpr uint64_t kHighestRegisterValue = 65535;

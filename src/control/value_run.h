@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json_fwd.hpp>
+#include "control/json_rules.h"
 
 // A run of cells as the control interface's documents write it, {"start": S, "values": [...]}: the
 // values of the cells from address S on, at least one, none past address 65,535. Register values
@@ -23,12 +23,12 @@ struct CoilRun {
 // Checks the whole run and fills *run; false with *problem naming the member and the rule, e.g.
 // "values[3]: 70000 is not in 0..65535". `path` names the run within a larger document
 // ("registers[2]" gives "registers[2].values[3]: ..."); empty for a run of its own.
-bool ParseRegisterRun(const nlohmann::json& document, const std::string& path, RegisterRun* run, std::string* problem);
-bool ParseCoilRun(const nlohmann::json& document, const std::string& path, CoilRun* run, std::string* problem);
+bool ParseRegisterRun(const JsonDocument& document, const std::string& path, RegisterRun* run, std::string* problem);
+bool ParseCoilRun(const JsonDocument& document, const std::string& path, CoilRun* run, std::string* problem);
 
 // {"start": S, "values": [...]} of a run.
-nlohmann::json RegisterRunDocument(const RegisterRun& run);
-nlohmann::json CoilRunDocument(const CoilRun& run);
+JsonDocument RegisterRunDocument(const RegisterRun& run);
+JsonDocument CoilRunDocument(const CoilRun& run);
 
 // Writes the run in one hold of its table's lock, so that no reader sees a part of it; like the
 // console's edits, regardless of the address window.

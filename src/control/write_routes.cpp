@@ -8,7 +8,7 @@
 namespace {
 
 // The body as one document, or a 400 saying why not.
-bool ReadBody(const httplib::Request& request, httplib::Response& response, nlohmann::json* document)
+bool ReadBody(const httplib::Request& request, httplib::Response& response, JsonDocument* document)
 {
     std::string problem;
     if (!ParseJsonText(request.body, document, &problem)) {
@@ -28,7 +28,7 @@ void AnswerWritten(httplib::Response& response, uint16_t start, size_t count)
 
 void PutRegisters(const httplib::Request& request, httplib::Response& response)
 {
-    nlohmann::json document;
+    JsonDocument document;
     RegisterRun run;
     std::string problem;
     if (!ReadBody(request, response, &document)) {
@@ -44,7 +44,7 @@ void PutRegisters(const httplib::Request& request, httplib::Response& response)
 
 void PutCoils(const httplib::Request& request, httplib::Response& response)
 {
-    nlohmann::json document;
+    JsonDocument document;
     CoilRun run;
     std::string problem;
     if (!ReadBody(request, response, &document)) {
