@@ -31,6 +31,11 @@ void StopServerRoute(const httplib::Request& request, httplib::Response& respons
 // write_routes.cpp
 void PutRegisters(const httplib::Request& request, httplib::Response& response);
 void PutCoils(const httplib::Request& request, httplib::Response& response);
+// document_routes.cpp
+void AnswerConfig(const httplib::Request& request, httplib::Response& response);
+void PutConfig(const httplib::Request& request, httplib::Response& response);
+void AnswerState(const httplib::Request& request, httplib::Response& response);
+void PutState(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

@@ -25,6 +25,16 @@ void AnswerError(httplib::Response& response, int status, const std::string& sen
     }
 }
 
+bool ReadJsonBody(const httplib::Request& request, httplib::Response& response, JsonDocument* document)
+{
+    std::string problem;
+    if (!ParseJsonText(request.body, document, &problem)) {
+        AnswerError(response, 400, problem);
+        return false;
+    }
+    return true;
+}
+
 bool ReadQueryNumber(const httplib::Request& request, const char* name, uint64_t minimum, uint64_t maximum,
                      const uint64_t* fallback, uint64_t* value, std::string* problem)
 {

@@ -24,6 +24,10 @@ void AnswerJson(httplib::Response& response, const JsonDocument& document, int s
 // building any other answer failed.
 void AnswerError(httplib::Response& response, int status, const std::string& sentence) noexcept;
 
+// The request's body as one JSON document; false when it is not JSON, answered 400 saying where
+// the text stops being JSON.
+bool ReadJsonBody(const httplib::Request& request, httplib::Response& response, JsonDocument* document);
+
 // The query parameter `name` as a decimal number from `minimum` to `maximum`. A missing parameter
 // is `fallback` when one is given, and otherwise a problem. False with *problem naming the
 // parameter and the rule, e.g. "count: 0 is not in 1..65536".

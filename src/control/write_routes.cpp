@@ -2,21 +2,9 @@
 
 #include "control/control_routes.h"
 #include "control/http_answers.h"
-#include "control/json_rules.h"
 #include "control/value_run.h"
 
 namespace {
-
-// The body as one document, or a 400 saying why not.
-bool ReadBody(const httplib::Request& request, httplib::Response& response, JsonDocument* document)
-{
-    std::string problem;
-    if (!ParseJsonText(request.body, document, &problem)) {
-        AnswerError(response, 400, problem);
-        return false;
-    }
-    return true;
-}
 
 // {"start": S, "count": N}: what a write answers, so that a script sees what it changed.
 void AnswerWritten(httplib::Response& response, uint16_t start, size_t count)
@@ -31,7 +19,7 @@ void PutRegisters(const httplib::Request& request, httplib::Response& response)
     JsonDocument document;
     RegisterRun run;
     std::string problem;
-    if (!ReadBody(request, response, &document)) {
+    if (!ReadJsonBody(request, response, &document)) {
         return;
     }
     if (!ParseRegisterRun(document, "", &run, &problem)) {
@@ -47,7 +35,7 @@ void PutCoils(const httplib::Request& request, httplib::Response& response)
     JsonDocument document;
     CoilRun run;
     std::string problem;
-    if (!ReadBody(request, response, &document)) {
+    if (!ReadJsonBody(request, response, &document)) {
         return;
     }
     if (!ParseCoilRun(document, "", &run, &problem)) {
