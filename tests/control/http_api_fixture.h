@@ -1,0 +1,144 @@
+#pragma once
+
+// What the control interface's tests share: parvane-cli run as a child process with the interface
+// on a loopback port, an httplib client on it, and a libmodbus client on its Modbus port.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <modbus/modbus.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "platform/socket.h"
+#include "support/child_process.h"
+
+namespace control_test {
+
+using Json = nlohmann::json;
+using std::chrono::steady_clock;
+
+inline constexpr Milliseconds kBound{10000};
+
+inline std::string CliPath()
+{
+    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
+}
+
+inline uint16_t FreePort()
+{
+    int error = 0;
+    SocketHandle probe = CreateTcpSocket(&error);
+    uint16_t port = 0;
+    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
+        LocalPort(probe, &port);
+    }
+    CloseSocket(probe);
+    return port;
+}
+
+inline std::string WriteTempFile(const std::string& name, const std::string& contents)
+{
+    std::string path = (std::filesystem::temp_directory_path() / (name + std::to_string(getpid()))).string();
+    FILE* file = std::fopen(path.c_str(), "w");
+    std::fputs(contents.c_str(), file);
+    std::fclose(file);
+    return path;
+}
+
+// A libmodbus client on the server's port, unit 1.
+struct ModbusClient {
+    explicit ModbusClient(uint16_t port) : context(modbus_new_tcp("127.0.0.1", port))
+    {
+        modbus_set_slave(context, 1);
+        connected = modbus_connect(context) == 0;
+    }
+    ~ModbusClient()
+    {
+        modbus_close(context);
+        modbus_free(context);
+    }
+    std::string Peer() const
+    {
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        getsockname(modbus_get_socket(context), reinterpret_cast<sockaddr*>(&local), &size);
+        return "127.0.0.1:" + std::to_string(ntohs(local.sin_port));
+    }
+    modbus_t* context;
+    bool connected;
+};
+
+// parvane-cli with the control interface on 127.0.0.1 (or as `extra` says), stopped by SIGTERM at
+// the end of the test, which it must survive with exit status 0.
+class HttpApiTest : public testing::Test {
+protected:
+    void Run(std::vector<std::string> extra = {"--http", "127.0.0.1:0"})
+    {
+        modbusPort = FreePort();
+        std::vector<std::string> arguments = {"--port", std::to_string(modbusPort), "--bind", "127.0.0.1"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        ASSERT_TRUE(child.Start(CliPath(), arguments));
+        std::optional<std::string> line = child.WaitForLine("HTTP control interface on ", kBound);
+        ASSERT_TRUE(line) << child.Errors();
+        httpPort = static_cast<uint16_t>(std::stoi(line->substr(line->rfind(':') + 1)));
+        ASSERT_TRUE(child.WaitForLine("Listening on ", kBound));
+        http = std::make_unique<httplib::Client>("127.0.0.1", httpPort);
+        http->set_read_timeout(40);
+    }
+
+    void TearDown() override
+    {
+        if (child.Pid() > 0) {
+            child.Signal(SIGTERM);
+            EXPECT_EQ(child.WaitForExit(kBound), 0) << child.Errors();
+        }
+    }
+
+    Json Get(const std::string& path, int expectedStatus = 200)
+    {
+        httplib::Result result = http->Get(path.c_str());
+        EXPECT_TRUE(result) << path;
+        if (!result) {
+            return Json();
+        }
+        EXPECT_EQ(result->status, expectedStatus) << path << " " << result->body;
+        EXPECT_EQ(result->get_header_value("Content-Type"), "application/json") << path;
+        return Json::parse(result->body, nullptr, false);
+    }
+
+    // Asks until `ready` holds (bounded): the client has its response a moment before the server
+    // publishes the transaction.
+    Json GetWhen(const std::string& path, const std::function<bool(const Json&)>& ready)
+    {
+        Json answer;
+        for (auto end = steady_clock::now() + kBound; steady_clock::now() < end;) {
+            answer = Get(path);
+            if (ready(answer)) {
+                break;
+            }
+            std::this_thread::sleep_for(Milliseconds(5));
+        }
+        return answer;
+    }
+
+    ChildProcess child;
+    uint16_t modbusPort = 0;
+    uint16_t httpPort = 0;
+    std::unique_ptr<httplib::Client> http;
+};
+
+}  // namespace control_test
