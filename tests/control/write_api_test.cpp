@@ -1,0 +1,328 @@
+// The control interface's writes (registers, coils, config, state) through httplib's client against
+// parvane-cli, read back through the API and through libmodbus: what a refused write answers and
+// that it changes nothing, and what an accepted one changes, at the edges of the tables.
+
+#include <algorithm>
+#include <cerrno>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "http_api_fixture.h"
+
+namespace {
+
+using namespace control_test;
+
+struct Answer {
+    int status = 0;   // 0: no answer
+    std::string body;
+};
+
+// One request as a script sends it; `authorization` nullptr sends no Authorization header.
+Answer Exchange(httplib::Client& http, const char* method, const std::string& path, const std::string& body,
+                const char* authorization = nullptr)
+{
+    httplib::Request request;
+    request.method = method;
+    request.path = path;
+    request.body = body;
+    request.set_header("Content-Type", "application/json");
+    if (authorization != nullptr) {
+        request.set_header("Authorization", authorization);
+    }
+    httplib::Result result = http.send(request);
+    return result ? Answer{result->status, result->body} : Answer{};
+}
+
+// A table's values as a libmodbus client reads them from `start` on, or {} on a refusal.
+std::vector<int> ModbusRegisters(const ModbusClient& client, int start, int count)
+{
+    std::vector<uint16_t> values(static_cast<size_t>(count));
+    if (modbus_read_registers(client.context, start, count, values.data()) != count) {
+        return {};
+    }
+    return std::vector<int>(values.begin(), values.end());
+}
+
+std::vector<int> ModbusCoils(const ModbusClient& client, int start, int count)
+{
+    std::vector<uint8_t> values(static_cast<size_t>(count));
+    if (modbus_read_bits(client.context, start, count, values.data()) != count) {
+        return {};
+    }
+    return std::vector<int>(values.begin(), values.end());
+}
+
+TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
+{
+    const char* const kToken = "Bearer w-Token";
+    const std::string tokenFile = WriteTempFile("parvane-write-token", "w-Token\n");
+    Run({"--http", "127.0.0.1:0", "--http-token-file", tokenFile});
+    std::remove(tokenFile.c_str());
+    // Values at both ends of each table and code 6 switched off, each of which a wrong write would
+    // change.
+    ASSERT_EQ(Exchange(*http, "PUT", "/api/v1/state",
+                       R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [6]},
+                           "registers": [{"start": 0, "values": [4660, 22136]}, {"start": 65535, "values": [7]}],
+                           "coils": [{"start": 0, "values": [1, 0, 1]}, {"start": 65535, "values": [1]}]})",
+                       kToken)
+                  .status,
+              200);
+    const Answer stateBefore = Exchange(*http, "GET", "/api/v1/state", "", kToken);
+    const Answer configBefore = Exchange(*http, "GET", "/api/v1/config", "", kToken);
+    ASSERT_EQ(configBefore.body,
+              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6]})");
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+
+    // Over the body limit only by its padding: a server that read it would write register 0.
+    const std::string padding(4 * 1024 * 1024, ' ');
+    const std::string kTooLarge = "the request body is larger than 4194304 bytes";
+    const std::string kNoToken =
+        "this interface needs the header 'Authorization: Bearer TOKEN' with the token of --http-token-file";
+    const std::string kWrongToken = "the bearer token is wrong";
+    const std::string kFreshState = R"({"format": "parvane-state", "version": 1})";
+    const struct {
+        const char* method;
+        const char* path;
+        std::string body;
+        const char* authorization;
+        int status;
+        std::string error;   // the sentence, or its start where a syntax error's byte is told
+    } cases[] = {
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1, 2,)", kToken, 400,
+         "not JSON (syntax error at byte "},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1, 2, "3"]})", kToken, 400,
+         R"(values[2]: "3" is not a whole number from 0 to 65535)"},
+        {"PUT", "/api/v1/registers", R"({"start": "0", "values": [1]})", kToken, 400,
+         "start: must be a whole number from 0 to 65535"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1, 2, 65536]})", kToken, 400,
+         "values[2]: 65536 is not in 0..65535"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1, -1]})", kToken, 400,
+         "values[1]: -1 is not in 0..65535"},
+        {"PUT", "/api/v1/registers", R"({"start": 65535, "values": [1, 2]})", kToken, 400,
+         "the run from 65535 with 2 values passes address 65535"},
+        {"PUT", "/api/v1/registers", R"({"start": 65536, "values": [1]})", kToken, 400,
+         "start: must be a whole number from 0 to 65535"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1], "unit": 1})", kToken, 400, "unknown member 'unit'"},
+        {"PUT", "/api/v1/registers", padding + R"({"start": 0, "values": [1]})", kToken, 413, kTooLarge},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1]})", nullptr, 401, kNoToken},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "values": [1]})", "Bearer w-Token2", 401, kWrongToken},
+        {"POST", "/api/v1/registers", R"({"start": 0, "values": [1]})", kToken, 405,
+         "POST is not allowed on /api/v1/registers; use GET, PUT"},
+
+        {"PUT", "/api/v1/coils", "", kToken, 400, "not JSON (syntax error at byte 1)"},
+        {"PUT", "/api/v1/coils", R"({"start": 0, "values": [0, 0, "1"]})", kToken, 400,
+         R"(values[2]: "1" is not one of 0, 1, true, false)"},
+        {"PUT", "/api/v1/coils", R"({"start": 0, "values": [0, 0, 2]})", kToken, 400,
+         "values[2]: 2 is not one of 0, 1, true, false"},
+        {"PUT", "/api/v1/coils", R"({"start": 65530, "values": [0, 0, 0, 0, 0, 0, 1]})", kToken, 400,
+         "the run from 65530 with 7 values passes address 65535"},
+        {"PUT", "/api/v1/coils", R"({"start": 0, "value": [0]})", kToken, 400, "unknown member 'value'"},
+        {"PUT", "/api/v1/coils", padding + R"({"start": 0, "values": [0]})", kToken, 413, kTooLarge},
+        {"PUT", "/api/v1/coils", R"({"start": 0, "values": [0]})", "Bearer", 401, kWrongToken},
+        {"DELETE", "/api/v1/coils", "", kToken, 405, "DELETE is not allowed on /api/v1/coils; use GET, PUT"},
+
+        // A good member before a bad one must not be applied either.
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10})", kToken, 400,
+         "not JSON (syntax error at byte "},
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": "10"}})", kToken, 400,
+         "registers.size: must be a whole number from 1 to 65536"},
+        {"PUT", "/api/v1/config", R"({"disabledFunctions": 5})", kToken, 400,
+         "disabledFunctions: expected a list of function codes such as [5, 6]"},
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",
+         kToken, 400, "coils.size: must be at least 1"},
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 65000, "size": 1000}})", kToken, 400,
+         "registers: start + size must be at most 65536, got 65000 + 1000"},
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabledFunctions": [5, 7]})",
+         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+        {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", kToken, 400,
+         "unknown member 'disabled'"},
+        {"PUT", "/api/v1/config", R"({"coils": {"start": 0, "size": 10, "end": 9}})", kToken, 400,
+         "coils: unknown member 'end'"},
+        {"PUT", "/api/v1/config", padding + R"({"disabledFunctions": []})", kToken, 413, kTooLarge},
+        {"PUT", "/api/v1/config", R"({"disabledFunctions": []})", nullptr, 401, kNoToken},
+        {"POST", "/api/v1/config", R"({"disabledFunctions": []})", kToken, 405,
+         "POST is not allowed on /api/v1/config; use GET, PUT"},
+
+        {"PUT", "/api/v1/state", R"({"format": "parvane-state", "version": 1)", kToken, 400,
+         "not JSON (syntax error at byte "},
+        {"PUT", "/api/v1/state", R"({"format": "parvane-state", "version": "1"})", kToken, 400,
+         R"(version: "1" is not a version this program reads (it reads 1))"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "registers": {"start": 0, "values": [1]}})", kToken, 400,
+         R"(registers: expected a list of runs such as [{"start": 0, "values": [...]}])"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": []},
+             "registers": [{"start": 0, "values": [9]}, {"start": 10, "values": [70000]}]})",
+         kToken, 400, "registers[1].values[0]: 70000 is not in 0..65535"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "coils": [{"start": 65535, "values": [1, 1]}]})", kToken, 400,
+         "coils[0]: the run from 65535 with 2 values passes address 65535"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "config": {"registers": {"start": 0, "size": 10}, "colis": {}}})",
+         kToken, 400, "config: unknown member 'colis'"},
+        {"PUT", "/api/v1/state", R"({"version": 1, "registers": []})", kToken, 400,
+         R"(missing member 'format' (a state document has "format": "parvane-state"))"},
+        {"PUT", "/api/v1/state", padding + kFreshState, kToken, 413, kTooLarge},
+        {"PUT", "/api/v1/state", kFreshState, nullptr, 401, kNoToken},
+        {"PUT", "/api/v1/state", kFreshState, "Bearer w-token", 401, kWrongToken},
+        {"DELETE", "/api/v1/state", "", kToken, 405, "DELETE is not allowed on /api/v1/state; use GET, PUT"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.method) + " " + c.path + " " + c.body.substr(0, 120));
+        const Answer answer = Exchange(*http, c.method, c.path, c.body, c.authorization);
+        EXPECT_EQ(answer.status, c.status);
+        const Json error = Json::parse(answer.body, nullptr, false);
+        ASSERT_TRUE(error.is_object() && error.size() == 1 && error["error"].is_string()) << answer.body;
+        const std::string sentence = error["error"];
+        EXPECT_EQ(sentence.rfind(c.error, 0), 0u) << sentence;
+        EXPECT_TRUE(sentence.size() == c.error.size() || c.error.back() == ' ') << sentence;
+
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/state", "", kToken).body, stateBefore.body);
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "", kToken).body, configBefore.body);
+        EXPECT_EQ(ModbusRegisters(client, 0, 3), (std::vector<int>{4660, 22136, 0}));
+        EXPECT_EQ(ModbusRegisters(client, 65535, 1), (std::vector<int>{7}));
+        EXPECT_EQ(ModbusCoils(client, 0, 3), (std::vector<int>{1, 0, 1}));
+        EXPECT_EQ(ModbusCoils(client, 65535, 1), (std::vector<int>{1}));
+        EXPECT_EQ(modbus_write_register(client.context, 1, 1), -1);
+        EXPECT_EQ(errno, EMBXILFUN);
+    }
+}
+
+TEST_F(HttpApiTest, RegistersAndCoilsWrittenAtTheTablesEdgesReadBackThroughHttpAndModbus)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    std::vector<int> everyRegister(65536);
+    std::vector<int> everyCoil(65536);
+    for (size_t address = 0; address < everyRegister.size(); ++address) {
+        everyRegister[address] = static_cast<int>((address * 7919 + 1) % 65536);   // 1, then no value twice
+        everyCoil[address] = address % 3 == 0 ? 1 : 0;
+    }
+    const struct {
+        const char* table;
+        int start;
+        std::vector<int> values;
+    } cases[] = {
+        {"registers", 65535, {65535}},
+        {"registers", 0, everyRegister},
+        {"coils", 65535, {1}},
+        {"coils", 0, everyCoil},
+    };
+    for (const auto& c : cases) {
+        const std::string path = std::string("/api/v1/") + c.table;
+        SCOPED_TRACE(path + " from " + std::to_string(c.start));
+        const Answer put = Exchange(*http, "PUT", path, Json{{"start", c.start}, {"values", c.values}}.dump());
+        EXPECT_EQ(put.status, 200) << put.body;
+        EXPECT_EQ(put.body,
+                  R"({"start":)" + std::to_string(c.start) + R"(,"count":)" + std::to_string(c.values.size()) + "}");
+        const Json read = Get(path + "?start=" + std::to_string(c.start) + "&count=" + std::to_string(c.values.size()));
+        EXPECT_EQ(read["values"].get<std::vector<int>>(), c.values);
+        // The first and the last cells as a Modbus client sees them.
+        const bool registers = c.table == std::string("registers");
+        const int count = static_cast<int>(std::min<size_t>(c.values.size(), 100));
+        for (int first : {c.start, 65536 - count}) {
+            const std::vector<int> expected(c.values.begin() + (first - c.start),
+                                            c.values.begin() + (first - c.start) + count);
+            EXPECT_EQ(registers ? ModbusRegisters(client, first, count) : ModbusCoils(client, first, count), expected)
+                << first;
+        }
+    }
+}
+
+TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeavesOut)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    const struct {
+        std::string body;
+        std::string config;   // the answer, and GET's afterwards
+    } steps[] = {
+        {R"({"registers": {"start": 100, "size": 10}, "disabledFunctions": [16, 6]})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16]})"},
+        {R"({"coils": {"start": 65535, "size": 1}})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16]})"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.body);
+        const Answer put = Exchange(*http, "PUT", "/api/v1/config", step.body);
+        EXPECT_EQ(put.status, 200);
+        EXPECT_EQ(put.body, step.config);
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "").body, step.config);
+    }
+    uint16_t registers[10] = {};
+    uint8_t coils[1] = {};
+    modbus_t* modbus = client.context;
+    const struct {
+        const char* what;
+        std::function<int()> call;
+        int error;   // the exception as libmodbus's errno; 0: answered normally
+    } requests[] = {
+        {"read registers 100..109", [&] { return modbus_read_registers(modbus, 100, 10, registers); }, 0},
+        {"read register 99", [&] { return modbus_read_registers(modbus, 99, 1, registers); }, EMBXILADD},
+        {"read registers 109..110", [&] { return modbus_read_registers(modbus, 109, 2, registers); }, EMBXILADD},
+        {"write register 100 (code 6)", [&] { return modbus_write_register(modbus, 100, 1); }, EMBXILFUN},
+        {"write registers 100 (code 16)", [&] { return modbus_write_registers(modbus, 100, 1, registers); }, EMBXILFUN},
+        {"write and read registers 100 (code 23)",
+         [&] { return modbus_write_and_read_registers(modbus, 100, 1, registers, 100, 1, registers); }, 0},
+        {"read coil 65535", [&] { return modbus_read_bits(modbus, 65535, 1, coils); }, 0},
+        {"read coil 65534", [&] { return modbus_read_bits(modbus, 65534, 1, coils); }, EMBXILADD},
+    };
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.what);
+        errno = 0;
+        const int result = request.call();
+        EXPECT_EQ(result == -1 ? errno : 0, request.error) << result;
+    }
+}
+
+TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
+{
+    Run();
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    ASSERT_EQ(modbus_write_register(client.context, 5, 1), 1);
+    ASSERT_EQ(modbus_write_bit(client.context, 9, 1), 1);
+
+    // Both whole tables as runs, the largest state there is, fit in the body limit.
+    const std::vector<int> allRegisters(65536, 65535);
+    const std::vector<int> allCoils(65536, 1);
+    nlohmann::ordered_json full = {{"format", "parvane-state"},
+                         {"version", 1},
+                         {"config", {{"registers", {{"start", 0}, {"size", 65536}}},
+                                     {"coils", {{"start", 1}, {"size", 65535}}},
+                                     {"disabledFunctions", {5, 6, 15, 16, 22}}}},
+                         {"registers", {{{"start", 0}, {"values", allRegisters}}}},
+                         {"coils", {{{"start", 0}, {"values", allCoils}}}}};
+    const std::string fullText = full.dump();
+    const struct {
+        std::string body;
+        std::string state;   // the answer, and GET's afterwards
+    } steps[] = {
+        {fullText, fullText},
+        // The members a state leaves out are a fresh launch's: every other cell zero.
+        {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "values": [1, 0, 2]}]})",
+         R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
+         R"("coils":{"start":0,"size":65536},"disabledFunctions":[]},)"
+         R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[]})"},
+        {fullText, fullText},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.body.substr(0, 100));
+        const Answer put = Exchange(*http, "PUT", "/api/v1/state", step.body);
+        EXPECT_EQ(put.status, 200);
+        EXPECT_TRUE(put.body == step.state) << put.body.substr(0, 300);
+        EXPECT_TRUE(Exchange(*http, "GET", "/api/v1/state", "").body == step.state);
+    }
+    EXPECT_EQ(ModbusRegisters(client, 65535, 1), (std::vector<int>{65535}));
+    EXPECT_EQ(ModbusCoils(client, 0, 1), (std::vector<int>{}));   // the window starts at 1
+    EXPECT_EQ(errno, EMBXILADD);
+    EXPECT_EQ(modbus_write_register(client.context, 0, 1), -1);
+    EXPECT_EQ(errno, EMBXILFUN);
+}
+
+}  // namespace
