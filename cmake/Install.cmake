@@ -3,7 +3,7 @@
 #   share/man/man1/parvane-cli.1.gz, share/man/man1/parvane.1.gz
 #   share/applications/parvane.desktop
 #   share/icons/hicolor/scalable/apps/parvane.svg and .../<N>x<N>/apps/parvane.png
-#   share/doc/parvane/copyright, share/doc/parvane/examples/parvane-cli.service
+#   share/doc/parvane/copyright, share/doc/parvane/api.md, share/doc/parvane/examples/parvane-cli.service
 # Included from the top-level CMakeLists.txt after the program folders, so that each rule can ask
 # whether its program is part of this build: the console is optional (PARVANE_BUILD_CONSOLE, or no
 # Qt on a server), and its desktop entry, icons and manual page go with it.
@@ -41,6 +41,8 @@ string(REGEX MATCH "Copyright \\(c\\) ([^\n]*)" PARVANE_COPYRIGHT_LINE "${PARVAN
 set(PARVANE_COPYRIGHT_HOLDERS "${CMAKE_MATCH_1}")
 configure_file(${PARVANE_PACKAGING_DIR}/copyright.in ${PARVANE_PACKAGING_OUTPUT_DIR}/copyright @ONLY)
 install(FILES ${PARVANE_PACKAGING_OUTPUT_DIR}/copyright DESTINATION ${PARVANE_INSTALL_DOCDIR})
+# The control interface's reference, which both manual pages point to; both programs serve it.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/api.md DESTINATION ${PARVANE_INSTALL_DOCDIR})
 
 if(TARGET parvane-cli)
   install(TARGETS parvane-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

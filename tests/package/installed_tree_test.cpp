@@ -31,6 +31,7 @@ std::vector<InstalledFile> ExpectedFiles() {
       {"share/man/man1/parvane-cli.1.gz", false, false},
       {"share/doc/parvane/examples/parvane-cli.service", false, false},
       {"share/doc/parvane/copyright", false, false},
+      {"share/doc/parvane/api.md", false, false},
       {"bin/parvane", true, true},
       {"share/man/man1/parvane.1.gz", true, false},
       {"share/applications/parvane.desktop", true, false},
