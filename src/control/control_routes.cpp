@@ -3,6 +3,7 @@
 namespace {
 
 const ControlRoute kRoutes[] = {
+    {"GET", "/", AnswerStatusPage, RouteAccess::kOpen},
     {"GET", "/api/v1/status", AnswerStatus},
     {"GET", "/api/v1/registers", AnswerRegisters},
     {"PUT", "/api/v1/registers", PutRegisters},

@@ -10,10 +10,17 @@
 
 using RouteHandler = void (*)(const httplib::Request& request, httplib::Response& response);
 
+// Whether a route answers only requests that carry the token (when the interface has one).
+enum class RouteAccess {
+    kTokenNeeded,
+    kOpen,   // answers nothing that the API keeps behind the token (the status page itself)
+};
+
 struct ControlRoute {
     const char* method;
     const char* path;
     RouteHandler handler;
+    RouteAccess access = RouteAccess::kTokenNeeded;
 };
 
 // Every route, one entry per method and path. A path it lacks is answered 404; a path it has with
@@ -25,6 +32,8 @@ void AnswerStatus(const httplib::Request& request, httplib::Response& response);
 void AnswerRegisters(const httplib::Request& request, httplib::Response& response);
 void AnswerCoils(const httplib::Request& request, httplib::Response& response);
 void AnswerMetrics(const httplib::Request& request, httplib::Response& response);
+// status_page_route.cpp
+void AnswerStatusPage(const httplib::Request& request, httplib::Response& response);
 // server_routes.cpp
 void StartServerRoute(const httplib::Request& request, httplib::Response& response);
 void StopServerRoute(const httplib::Request& request, httplib::Response& response);

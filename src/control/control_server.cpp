@@ -102,14 +102,14 @@ void AnswerUnrouted(const httplib::Request& request, httplib::Response& response
     AnswerError(response, 405, request.method + " is not allowed on " + request.path + "; use " + allowed);
 }
 
-// A route behind the token and the boundary that no exception crosses. The library has read the
-// whole body by now (or refused it with 413), so that a kept-alive connection stays in step
-// whatever the answer.
-httplib::Server::Handler Guarded(RouteHandler handler)
+// A route behind the token (unless it is open) and the boundary that no exception crosses. The
+// library has read the whole body by now (or refused it with 413), so that a kept-alive connection
+// stays in step whatever the answer.
+httplib::Server::Handler Guarded(RouteHandler handler, RouteAccess access = RouteAccess::kTokenNeeded)
 {
-    return [handler](const httplib::Request& request, httplib::Response& response) {
+    return [handler, access](const httplib::Request& request, httplib::Response& response) {
         try {
-            if (Authorized(request, response)) {
+            if (access == RouteAccess::kOpen || Authorized(request, response)) {
                 handler(request, response);
             }
         } catch (...) {
@@ -131,7 +131,7 @@ void AddRoutes(httplib::Server* server)
     for (const auto& method : kMethods) {
         for (const ControlRoute& route : ControlRoutes()) {
             if (method.method == std::string(route.method)) {
-                (server->*method.add)(route.path, Guarded(route.handler));
+                (server->*method.add)(route.path, Guarded(route.handler, route.access));
             }
         }
         (server->*method.add)(".*", Guarded(AnswerUnrouted));

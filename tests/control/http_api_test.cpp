@@ -22,6 +22,7 @@
 #include <nlohmann/json.hpp>
 
 #include "control/control_server.h"
+#include "control/headless_chromium.h"
 #include "parvane_version.h"
 #include "platform/socket.h"
 #include "http_api_fixture.h"
@@ -77,6 +78,87 @@ TEST_F(HttpApiTest, StatusShowsAConnectedClientsPeerAndCounters)
     EXPECT_GE(connection["connectedSeconds"], 1);
     EXPECT_TRUE(connection["idleSeconds"].is_number_unsigned());
 }
+
+// The status page in a real browser: what one connected client and a register set through the API
+// look like where a person reads them, the connections table and the grid after a Go to. Behind
+// a token, the page asks for it and sends it once typed.
+struct PageCase {
+    const char* name;
+    bool token;
+};
+
+void PrintTo(const PageCase& page, std::ostream* out)
+{
+    *out << page.name;
+}
+
+class StatusPageTest : public HttpApiTest, public testing::WithParamInterface<PageCase> {};
+
+// Types the token when the page asks for it, waits for a connection, goes to `address` and
+// answers what the page shows; every wait inside ends after 10 s with what the page shows instead.
+constexpr const char* kReadThePage = R"js(
+(async (token, address) => {
+  const wait = async (what, find) => {
+    for (let tries = 0; tries < 200; ++tries) {
+      const found = find();
+      if (found) return found;
+      await new Promise((resolve) => setTimeout(resolve, 50));
+    }
+    throw new Error("the page did not show " + what + "; it shows: " + document.body.innerText);
+  };
+  if (token) {
+    const form = await wait("its token form", () => getComputedStyle(document.getElementById("token")).display !== "none" && document.getElementById("token"));
+    document.getElementById("token-text").value = token;
+    form.querySelector("button").click();
+  }
+  const peers = await wait("a connection", () => {
+    const cells = [...document.querySelectorAll("#connections tbody td.peer")];
+    return cells.length > 0 && cells.map((cell) => cell.textContent);
+  });
+  document.getElementById("goto-address").value = String(address);
+  document.querySelector("#goto button").click();
+  const cell = await wait("cell " + address, () => document.querySelector('#grid tbody td[data-address="' + address + '"]'));
+  return { peers, value: cell.textContent, row: cell.parentElement.cells[0].textContent,
+           problem: document.getElementById("problem").textContent };
+})
+)js";
+
+TEST_P(StatusPageTest, ShowsTheConnectedClientAndARegisterSetThroughTheApi)
+{
+    const std::string token = "page-Token-7";
+    const std::string tokenFile = WriteTempFile("parvane-page-token", token + "\n");
+    httplib::Headers headers;
+    if (GetParam().token) {
+        Run({"--http", "0.0.0.0:0", "--http-token-file", tokenFile});
+        headers.emplace("Authorization", "Bearer " + token);
+    } else {
+        Run();
+    }
+    std::remove(tokenFile.c_str());
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    httplib::Result put =
+        http->Put("/api/v1/registers", headers, R"({"start": 40007, "values": [51966]})", "application/json");
+    ASSERT_TRUE(put);
+    ASSERT_EQ(put->status, 200) << put->body;
+
+    HeadlessChromium browser;
+    ASSERT_TRUE(browser.Start()) << browser.Problem();
+    ASSERT_TRUE(browser.Open("http://127.0.0.1:" + std::to_string(httpPort) + "/", Milliseconds(30000)))
+        << browser.Problem();
+    const Json shown = browser.Evaluate(std::string(kReadThePage) + "(" + Json(GetParam().token ? token : "").dump() +
+                                            ", 40007)",
+                                        Milliseconds(40000));
+    ASSERT_TRUE(shown.is_object()) << browser.Problem();
+    EXPECT_EQ(shown["peers"], Json::array({client.Peer()}));
+    EXPECT_EQ(shown["value"], Json("51966"));
+    EXPECT_EQ(shown["row"], Json("40000"));
+    EXPECT_EQ(shown["problem"], Json(""));
+}
+
+INSTANTIATE_TEST_SUITE_P(Page, StatusPageTest,
+                         testing::Values(PageCase{"OnLoopback", false}, PageCase{"BehindAToken", true}),
+                         [](const testing::TestParamInfo<PageCase>& info) { return info.param.name; });
 
 TEST_F(HttpApiTest, RegistersAndCoilsReadBackWhatAModbusClientWrote)
 {
