@@ -149,6 +149,9 @@ std::unique_ptr<httplib::Server> MakeServer()
     // The library's default also sets SO_REUSEPORT, which would let a second program bind the same
     // port and take half of the requests; a port in use must be refused instead.
     server->set_socket_options([](socket_t socket) { SetReuseAddress(socket); });
+    // The library writes an answer's head and body separately: with Nagle's algorithm the body
+    // would wait for the client's delayed acknowledgement of the head, some 40 ms.
+    server->set_tcp_nodelay(true);
     server->set_pre_routing_handler(SayBodyIsEmpty);
     // Answers that no route built (bad HTTP, 413, 414) get the error shape too.
     server->set_error_handler(httplib::Server::HandlerWithResponse(

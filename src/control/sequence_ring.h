@@ -66,6 +66,7 @@ public:
     template <typename Fill>
     void Add(Fill fill)
     {
+        bool someoneWaits = false;
         {
             std::lock_guard<std::mutex> hold(lock_);
             if (entries_ == nullptr) {
@@ -74,8 +75,12 @@ public:
             Entry& entry = entries_[last_ % capacity_];
             entry.seq = ++last_;
             fill(entry);
+            someoneWaits = waiters_ > 0;
         }
-        added_.notify_all();
+        // A client thread adds after every transaction; most of the time nobody waits.
+        if (someoneWaits) {
+            added_.notify_all();
+        }
     }
 
     // Appends to *out the entries numbered after `after` up to `until`, at most `limit` of them, in
@@ -92,6 +97,31 @@ public:
         return Extent{last_, first - 1};
     }
 
+    // What VisitAfter did: the extent as it found it, how many entries it handed over, and the
+    // number of the last of them.
+    struct Visit {
+        Extent extent;
+        size_t count;
+        uint64_t lastSeq;
+    };
+
+    // Hands `visit(entry)` the entries numbered after `after` up to `until`, at most `limit` of
+    // them, in order, under the lock: for a reader that turns entries into text more cheaply than
+    // it could copy them out. `visit` must neither block nor allocate.
+    template <typename Visitor>
+    Visit VisitAfter(uint64_t after, uint64_t until, size_t limit, Visitor visit) const
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        const uint64_t first = FirstHeld();
+        uint64_t seq = after + 1 > first ? after + 1 : first;
+        const uint64_t end = until < last_ ? until : last_;
+        size_t count = 0;
+        for (; seq <= end && count < limit; ++seq, ++count) {
+            visit(entries_[(seq - 1) % capacity_]);
+        }
+        return Visit{Extent{last_, first - 1}, count, seq - 1};
+    }
+
     Extent CurrentExtent() const
     {
         std::lock_guard<std::mutex> hold(lock_);
@@ -102,8 +132,10 @@ public:
     void WaitAfter(uint64_t after, int milliseconds)
     {
         std::unique_lock<std::mutex> hold(lock_);
+        ++waiters_;
         added_.wait_for(hold, std::chrono::milliseconds(milliseconds),
                         [&] { return last_ > after || stopping_; });
+        --waiters_;
     }
 
 private:
@@ -122,4 +154,5 @@ private:
     size_t capacity_ = 0;
     uint64_t last_ = 0;
     bool stopping_ = false;
+    int waiters_ = 0;   // readers inside WaitAfter
 };

@@ -16,16 +16,16 @@ bool ObserverAdded = false;
 // ring's lock, and a few counters.
 void KeepTransaction(const TransactionView& transaction)
 {
-    const TimeOfDay time = LocalTimeOfDay();
+    const WallTime stamp = WallClockNow();
     History.Add([&](KeptTransaction& kept) {
-        kept.time = time;
+        kept.stamp = stamp;
         kept.socket = transaction.socket;
-        std::strncpy(kept.peer, transaction.peerText, sizeof kept.peer - 1);
-        kept.peer[sizeof kept.peer - 1] = '\0';
         kept.requestLength = transaction.requestLength <= kAduCapacity ? transaction.requestLength : 0;
         kept.responseLength = transaction.responseLength <= kAduCapacity ? transaction.responseLength : 0;
-        std::memcpy(kept.request, transaction.request, kept.requestLength);
-        std::memcpy(kept.response, transaction.response, kept.responseLength);
+        std::strncpy(kept.peer, transaction.peerText, sizeof kept.peer - 1);
+        kept.peer[sizeof kept.peer - 1] = '\0';
+        std::memcpy(kept.bytes, transaction.request, kept.requestLength);
+        std::memcpy(kept.bytes + kept.requestLength, transaction.response, kept.responseLength);
         kept.exception = transaction.code;
     });
     CountTransaction(transaction);

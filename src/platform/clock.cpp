@@ -12,9 +12,20 @@ uint32_t TickCount()
 
 TimeOfDay LocalTimeOfDay()
 {
+    return LocalTimeOfDayAt(WallClockNow());
+}
+
+WallTime WallClockNow()
+{
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
+    return WallTime{static_cast<int64_t>(now.tv_sec), static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+TimeOfDay LocalTimeOfDayAt(const WallTime& time)
+{
+    const time_t seconds = static_cast<time_t>(time.seconds);
     tm local{};
-    localtime_r(&now.tv_sec, &local);
-    return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec, static_cast<int>(now.tv_nsec / 1000000)};
+    localtime_r(&seconds, &local);
+    return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec, time.millisecond};
 }

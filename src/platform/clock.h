@@ -15,3 +15,15 @@ struct TimeOfDay {
 
 // The local time of day, to the millisecond.
 TimeOfDay LocalTimeOfDay();
+
+// A moment of the wall clock. Taking one costs no time-zone work, so a busy path can stamp events
+// with it and leave the local time of day to whoever shows them.
+struct WallTime {
+    int64_t seconds;   // since 1970-01-01 00:00 UTC
+    int millisecond;
+};
+
+WallTime WallClockNow();
+
+// The local time of day at `time`, to the millisecond.
+TimeOfDay LocalTimeOfDayAt(const WallTime& time);
