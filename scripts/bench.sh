@@ -9,13 +9,21 @@
 #                                         connections
 #   scripts/bench.sh syscalls [options]   system calls per request of each server (strace -c -f on a
 #                                         short K=1 run; strace slows the server, the counts stay)
+#   scripts/bench.sh control [options]    the control interface's cost: parvane-cli against
+#                                         parvane-cli --http while a poller (bench_control_client,
+#                                         on CPU 0 too) fetches the status and the new transactions
+#                                         ten times a second; then the time of a PUT and a GET of all
+#                                         65,536 registers through the interface
 #
 # Options:
-#   --reps N                repetitions of each pinned run (default 3; 5 in console mode)
+#   --reps N                repetitions of each pinned run (default 3; 5 in console and control modes)
 #   --seconds S             length of one pinned run (default 3)
 #   --unpinned-reps N       repetitions of each unpinned run, 0 to skip them (default 3)
 #   --unpinned-seconds S    length of one unpinned run (default 1.5)
 #   --idle-seconds S        console mode: the CPU measurement window (default 10)
+#   --table-reps N          control mode: PUTs and GETs of the whole register table (default 20)
+#   --poll-rate N           control mode: the poller's polls per second (default 10; 0 measures the
+#                           interface switched on but not asked anything)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
 #   --no-build              use build/ as it is
 #
@@ -38,6 +46,8 @@ seconds=3
 unpinned_reps=3
 unpinned_seconds=1.5
 idle_seconds=10
+table_reps=20
+poll_rate=10
 servers=""
 build=1
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
@@ -52,16 +62,18 @@ while [ $# -gt 0 ]; do
     --unpinned-reps) unpinned_reps=$2; shift 2 ;;
     --unpinned-seconds) unpinned_seconds=$2; shift 2 ;;
     --idle-seconds) idle_seconds=$2; shift 2 ;;
+    --table-reps) table_reps=$2; shift 2 ;;
+    --poll-rate) poll_rate=$2; shift 2 ;;
     --servers) servers=$2; shift 2 ;;
     --no-build) build=0; shift ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
 done
-case $mode in compare | console | syscalls) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
+case $mode in compare | console | syscalls | control) ;; *) echo "bench: unknown mode '$mode'" >&2; exit 2 ;; esac
 if [ -z "$reps" ]; then
   reps=3
-  [ "$mode" = console ] && reps=5
+  [ "$mode" = console ] || [ "$mode" = control ] && reps=5
 fi
 
 build_dir=${BUILD_DIR:-build}
@@ -69,6 +81,7 @@ client=$build_dir/bench/bench_load_client
 floor_server=$build_dir/bench/bench_floor_server
 libmodbus_server=$build_dir/bench/bench_libmodbus_server
 cli_server=$build_dir/parvane-cli
+control_client=$build_dir/bench/bench_control_client
 console_server=$build_dir/parvane
 
 cpu_count=$(nproc)
@@ -114,7 +127,7 @@ trap 'exit 130' INT TERM
 
 build_tools() {
   cmake -S . -B "$build_dir" -G Ninja >/dev/null
-  local targets=(bench_load_client bench_floor_server bench_libmodbus_server) known target
+  local targets=(bench_load_client bench_floor_server bench_libmodbus_server bench_control_client) known target
   known=$(cmake --build "$build_dir" --target help)
   for target in parvane-cli parvane; do
     grep -q "^$target: " <<<"$known" && targets+=("$target")
@@ -162,6 +175,7 @@ server_command() {
     floor) server_argv=("$floor_server" --port "$port" --seconds "$server_lifetime") ;;
     libmodbus) server_argv=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
     cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
+    cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
 }
@@ -171,6 +185,7 @@ server_label() {
     floor) echo "framing-only floor" ;;
     libmodbus) echo "libmodbus server" ;;
     cli) echo "parvane-cli" ;;
+    cli_http) echo "parvane-cli --http, polled" ;;
     console) echo "parvane (window)" ;;
   esac
 }
@@ -502,6 +517,103 @@ count_syscalls() {
   for name in "${chosen[@]}"; do stop_server "$name"; done
 }
 
+# The poller runs only during the runs against parvane-cli --http: sharing CPU 0 with the load, it
+# would slow the other server's runs as well. It is stopped (SIGTERM, passed on by timeout) as soon
+# as the load run ends, and prints what it fetched.
+poller_guard=""
+start_poller() { # port seconds
+  timeout --kill-after=2 $((${2%.*} + 30)) taskset -c 0 "$control_client" --poll --port "$1" --seconds "$2" --rate "$poll_rate" \
+    >"$work/poller.out" 2>>"$work/poller.errors" &
+  poller_guard=$!
+}
+
+stop_poller() {
+  local status=0 line
+  kill -TERM "$poller_guard" 2>/dev/null || true
+  wait "$poller_guard" || status=$?
+  poller_guard=""
+  line=$(grep '^RESULT' "$work/poller.out" || true)
+  if [ "$status" -ne 0 ] || [ -z "$line" ]; then
+    echo "bench: the poller failed (status $status): $line" >&2
+    sed 's/^/  /' "$work/poller.errors" >&2 || true
+    : >"$work/poller.errors"
+    failures=$((failures + 1))
+    return
+  fi
+  echo "$(field polls "$line") $(field transactions "$line") $(field bytes "$line") $(field slowest_ms "$line")" >>"$work/polls"
+}
+
+control_check() {
+  local name op workload rep http_port line
+  [ -x "$control_client" ] || { echo "bench: $control_client is missing; build first" >&2; exit 1; }
+  echo "== starting: parvane-cli, parvane-cli --http 127.0.0.1:0"
+  start_server cli
+  start_server cli_http
+  http_port=$(sed -n 's/.*HTTP control interface on [0-9.]*:\([0-9]*\).*/\1/p' "$work/cli_http.log" | head -n1)
+  [ -n "$http_port" ] || { echo "bench: parvane-cli --http named no port; its output:" >&2; cat "$work/cli_http.log" >&2; exit 1; }
+  set_cpus "${server_pid[cli]}" 0
+  set_cpus "${server_pid[cli_http]}" 0
+
+  echo "== pinned to CPU 0 with the poller during the --http runs, $reps x $seconds s each"
+  # Two servers: their order flips every repetition, as in the console check.
+  local order=(cli cli_http)
+  for rep in $(seq 1 "$reps"); do
+    for workload in "${workloads[@]}"; do
+      for name in "${order[@]}"; do
+        if [ "$name" = cli_http ]; then
+          start_poller "$http_port" $((${seconds%.*} + 5))
+          run_load pinned "$name" "${workload%?}" "${workload: -1}" "$seconds"
+          stop_poller
+        else
+          run_load pinned "$name" "${workload%?}" "${workload: -1}" "$seconds"
+        fi
+      done
+    done
+    order=("${order[1]}" "${order[0]}")
+  done
+
+  echo "== PUT and GET of all 65,536 registers, $table_reps of each (server on every CPU, client unpinned)"
+  set_cpus "${server_pid[cli_http]}" "$all_cpus"
+  line=$(timeout --kill-after=2 120 "$control_client" --tables --port "$http_port" --reps "$table_reps" \
+    2>>"$work/tables.errors") || {
+    echo "bench: the table transfer failed: $line" >&2
+    sed 's/^/  /' "$work/tables.errors" >&2
+    failures=$((failures + 1))
+  }
+
+  for name in cli cli_http; do stop_server "$name"; done
+
+  echo
+  echo "Control interface check: parvane-cli against parvane-cli --http while a poller fetches"
+  echo "/api/v1/status and /api/v1/transactions?after=LAST $poll_rate times a second, all on CPU 0,"
+  echo "medians of $reps x $seconds s"
+  printf '| %-14s | %-24s | %-26s | %-8s | %-26s | %-12s |\n' workload parvane-cli "parvane-cli --http, polled" \
+    ratio "CPU us/request: off, on" "ratio by CPU"
+  printf '|%s|%s|%s|%s|%s|%s|\n' ---------------- -------------------------- ---------------------------- \
+    ---------- ---------------------------- --------------
+  for workload in "${workloads[@]}"; do
+    printf '| %-14s | %-24s | %-26s | %-8s | %-26s | %-12s |\n' "$(workload_label "$workload")" \
+      "$(cell pinned cli "$workload")" "$(cell pinned cli_http "$workload")" \
+      "$(ratio pinned cli_http cli "$workload")" \
+      "$(printf '%.2f, %.2f' "$(results_of pinned cli "$workload" 7 | median)" \
+        "$(results_of pinned cli_http "$workload" 7 | median)")" \
+      "$(ratio pinned cli cli_http "$workload" 7)"
+  done
+  echo "(goal: at least 95%; \"ratio by CPU\" is the CPU per request without the interface over the CPU"
+  echo "per request with it, the server's and the load client's, not the poller's)"
+  if [ -s "$work/polls" ] && [ "$poll_rate" -gt 0 ]; then
+    awk '{ polls += $1; transactions += $2; bytes += $3; if ($4 > slowest) slowest = $4 }
+      END { printf "Poller: %d polls, %.0f new transactions and %.0f kB fetched per poll, slowest poll %.1f ms\n",
+        polls, transactions / polls, bytes / polls / 1000, slowest }' "$work/polls"
+  fi
+  if [ -n "$line" ]; then
+    echo
+    echo "PUT /api/v1/registers of 65,536 values: median $(field put_median_ms "$line") ms, max $(field put_max_ms "$line") ms"
+    echo "GET /api/v1/registers?start=0&count=65536: median $(field get_median_ms "$line") ms, max $(field get_max_ms "$line") ms"
+    echo "($table_reps of each; goal: under 50 ms)"
+  fi
+}
+
 [ $build -eq 1 ] && build_tools
 for tool in "$client" "$floor_server" "$libmodbus_server"; do
   [ -x "$tool" ] || { echo "bench: $tool is missing; build first" >&2; exit 1; }
@@ -511,6 +623,7 @@ case $mode in
   compare) compare ;;
   console) console_check ;;
   syscalls) count_syscalls ;;
+  control) control_check ;;
 esac
 [ -s "$work/stops" ] && { echo; cat "$work/stops"; }
 if [ "$failures" -ne 0 ]; then
