@@ -20,6 +20,7 @@
 #include "server/slot_table.h"
 #include "server/transaction_trace.h"
 #include "stdout_log.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
 
@@ -36,8 +37,7 @@ constexpr uint16_t kFirstUnprivilegedPort = 1024;
 
 void ApplyDataOptions(const CliOptions& options)
 {
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     ApplyServedSettings(options.served);
 }
 
@@ -49,8 +49,7 @@ bool SetUpServedData(const CliOptions& options)
     std::string problem;
     if (!options.control.loadFile.empty() && !LoadStateFile(options.control.loadFile, &problem)) {
         std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
-        DestroyCoilTable();
-        DestroyRegisterTable();
+        DestroyDataTables();
         return false;
     }
     return true;
@@ -72,8 +71,7 @@ void ReleaseEverything()
 {
     DestroyServerControl();
     DestroySlotTable();
-    DestroyCoilTable();
-    DestroyRegisterTable();
+    DestroyDataTables();
 }
 
 // The program's own file, for the setcap advice: argv[0] is only a bare name when found through PATH.

@@ -12,6 +12,7 @@
 #include "platform/socket.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
 
@@ -78,8 +79,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     if (!steps.createExitEvent()) {
         return FailStartup("Unable to create 'Exit' event object");
     }
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     LoadStateOrWarn(options.control.loadFile);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
@@ -103,8 +103,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     DestroyConsoleFont();
     DestroyServerControl();
     DestroySlotTable();
-    DestroyCoilTable();
-    DestroyRegisterTable();
+    DestroyDataTables();
     DestroyExitEvent();
     return saved ? 0 : 1;
 }

@@ -2,7 +2,9 @@
 
 #include "modbus/function_codes.h"
 #include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
 #include "tables/function_enable_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 ServedSettings DefaultServedSettings()
@@ -10,6 +12,8 @@ ServedSettings DefaultServedSettings()
     ServedSettings settings{};
     settings.registerWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
     settings.coilWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
+    settings.inputRegisterWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
+    settings.discreteInputWindow = AddressWindow{0, static_cast<uint16_t>(kTableSize - 1)};
     return settings;
 }
 
@@ -18,6 +22,8 @@ ServedSettings ReadServedSettings()
     ServedSettings settings{};
     GetRegisterWindow(&settings.registerWindow.first, &settings.registerWindow.last);
     GetCoilWindow(&settings.coilWindow.first, &settings.coilWindow.last);
+    GetInputRegisterWindow(&settings.inputRegisterWindow.first, &settings.inputRegisterWindow.last);
+    GetDiscreteInputWindow(&settings.discreteInputWindow.first, &settings.discreteInputWindow.last);
     for (uint8_t code : kServedFunctionCodes) {
         settings.disabled[code] = !IsFunctionEnabled(code);
     }
@@ -34,4 +40,6 @@ void ApplyServedSettings(const ServedSettings& settings)
     for (uint8_t code : kCoilFunctionCodes) {
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
+    SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
+    SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
 }

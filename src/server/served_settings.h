@@ -11,16 +11,18 @@
 struct ServedSettings {
     AddressWindow registerWindow;
     AddressWindow coilWindow;
+    AddressWindow inputRegisterWindow;
+    AddressWindow discreteInputWindow;
     bool disabled[256];   // by function code; only the served codes are read or applied
 };
 
-// A fresh launch's settings: both windows whole, every served code enabled.
+// A fresh launch's settings: every window whole, every served code enabled.
 ServedSettings DefaultServedSettings();
 
 // The settings as they are now, each window read under its table's lock.
 ServedSettings ReadServedSettings();
 
 // Applies the settings in the dialog's order: register window, register functions, coil window,
-// coil functions. Each is a change of its own (a window under its table's lock, a flag as one word),
+// coil functions, then the input register and discrete input windows. Each is a change of its own (a window under its table's lock, a flag as one word),
 // so a request served meanwhile may meet some of the new settings and the rest still old.
 void ApplyServedSettings(const ServedSettings& settings);

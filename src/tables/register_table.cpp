@@ -1,69 +1,42 @@
 #include "tables/register_table.h"
 
-#include <cstring>
-#include <mutex>
+#include "tables/guarded_table.h"
 
 namespace {
 
-// RegisterLock guards RegisterTable and RegisterWindow. It is re-entrant because
-// ReadWriteRegisters holds it across the ReadRegisters and WriteRegisters it calls.
-std::recursive_mutex RegisterLock;
-uint16_t RegisterTable[kTableSize];
-AddressWindow RegisterWindow = {0, 0xFFFF};
+// Its lock is RegisterLock, held by ReadWriteRegisters across the ReadRegisters and
+// WriteRegisters it calls.
+GuardedTable<uint16_t> Registers;
 
 }  // namespace
 
-void InitRegisterTable()
-{
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    std::memset(RegisterTable, 0, sizeof RegisterTable);
-    RegisterWindow = {0, 0xFFFF};
-}
+void InitRegisterTable() { ResetTable(Registers); }
 
 // RegisterLock lives in static storage for the whole process, so there is nothing to release.
 void DestroyRegisterTable() {}
 
-void GetRegisterWindow(uint16_t* first, uint16_t* last)
-{
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    *first = RegisterWindow.first;
-    *last = RegisterWindow.last;
-}
+void GetRegisterWindow(uint16_t* first, uint16_t* last) { GetTableWindow(Registers, first, last); }
 
-void SetRegisterWindow(uint16_t first, uint16_t last)
-{
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    RegisterWindow = {first, last};
-}
+void SetRegisterWindow(uint16_t first, uint16_t last) { SetTableWindow(Registers, first, last); }
 
 bool ReadRegisters(uint32_t address, uint32_t count, uint16_t* dest)
 {
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    if (!RunInsideWindow(RegisterWindow, address, count)) {
-        return false;
-    }
-    std::memcpy(dest, RegisterTable + address, count * sizeof(uint16_t));
-    return true;
+    return ReadWindowed(Registers, address, count, dest);
 }
 
 bool WriteRegisters(uint32_t address, uint32_t count, const uint16_t* src)
 {
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    if (!RunInsideWindow(RegisterWindow, address, count)) {
-        return false;
-    }
-    std::memcpy(RegisterTable + address, src, count * sizeof(uint16_t));
-    return true;
+    return WriteWindowed(Registers, address, count, src);
 }
 
 bool MaskWriteRegister(uint16_t address, uint16_t andMask, uint16_t orMask)
 {
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    if (!RunInsideWindow(RegisterWindow, address, 1)) {
+    std::lock_guard<std::recursive_mutex> hold(Registers.lock);
+    if (!RunInsideWindow(Registers.window, address, 1)) {
         return false;
     }
-    const uint16_t cell = RegisterTable[address];
-    RegisterTable[address] = static_cast<uint16_t>((cell & andMask) | (orMask & ~andMask));
+    const uint16_t cell = Registers.cells[address];
+    Registers.cells[address] = static_cast<uint16_t>((cell & andMask) | (orMask & ~andMask));
     return true;
 }
 
@@ -72,21 +45,16 @@ bool ReadWriteRegisters(uint32_t readAddress, uint32_t readCount, uint16_t* read
 {
     // One hold across both steps: nobody can write between this read and this write, and the
     // values read are those from before the write wherever the two runs overlap.
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
+    std::lock_guard<std::recursive_mutex> hold(Registers.lock);
     if (!ReadRegisters(readAddress, readCount, readDest)) {
         return false;
     }
     return WriteRegisters(writeAddress, writeCount, writeSrc);
 }
 
-void PeekRegisters(uint32_t address, uint32_t count, uint16_t* dest)
-{
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    std::memcpy(dest, RegisterTable + address, count * sizeof(uint16_t));
-}
+void PeekRegisters(uint32_t address, uint32_t count, uint16_t* dest) { PeekTable(Registers, address, count, dest); }
 
 void PokeRegisters(uint32_t address, uint32_t count, const uint16_t* src)
 {
-    std::lock_guard<std::recursive_mutex> hold(RegisterLock);
-    std::memcpy(RegisterTable + address, src, count * sizeof(uint16_t));
+    PokeTable(Registers, address, count, src);
 }

@@ -26,6 +26,7 @@
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "support/core_state.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -180,8 +181,7 @@ public:
         DestroyConsoleFont();
         DestroyServerControl();
         DestroySlotTable();
-        DestroyCoilTable();
-        DestroyRegisterTable();
+        DestroyDataTables();
         DestroyExitEvent();
     }
 

@@ -25,6 +25,7 @@
 #include "server/server_control.h"
 #include "server/slot_table.h"
 #include "support/core_state.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -154,8 +155,7 @@ protected:
         WaitThreadGroupEmpty(&threads);
         DestroyServerControl();
         DestroySlotTable();
-        DestroyCoilTable();
-        DestroyRegisterTable();
+        DestroyDataTables();
         SetLogTarget(nullptr);
         DestroyExitEvent();
     }

@@ -8,6 +8,7 @@
 #include "modbus/decode_request.h"
 #include "modbus/execute_request.h"
 #include "modbus/modbus_limits.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -49,8 +50,7 @@ inline Bytes AnswerRequest(const Bytes& request, ExceptionCode* code = nullptr)
 // Puts every table and enable flag back to its launch state.
 inline void ResetDataTables()
 {
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     for (unsigned code = 0; code < 256; ++code) {
         SetFunctionEnabled(static_cast<uint8_t>(code), true);
     }

@@ -11,6 +11,7 @@
 #include "server/slot_table.h"
 #include "server/test_client.h"
 #include "support/core_state.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
@@ -37,8 +38,7 @@ protected:
         EXPECT_TRUE(WaitServerStoppedFor(kStopBoundMilliseconds));
         DestroyServerControl();
         DestroySlotTable();
-        DestroyCoilTable();
-        DestroyRegisterTable();
+        DestroyDataTables();
         SetLogTarget(nullptr);
     }
 

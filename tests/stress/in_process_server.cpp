@@ -7,6 +7,7 @@
 #include "log/event_log.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
 
@@ -28,8 +29,7 @@ void InProcessServer::Init()
 {
     static LogBookTarget target(&log);
     SetLogTarget(&target);
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     InitSlotTable();
     port_ = PickFreePort();
     InitServerControl("127.0.0.1", port_);
@@ -88,8 +88,7 @@ void InProcessServer::Destroy()
 {
     DestroyServerControl();
     DestroySlotTable();
-    DestroyCoilTable();
-    DestroyRegisterTable();
+    DestroyDataTables();
 }
 
 bool StartScenarioServer(bool inProcess, const std::string& cli, ServerProcess* process, InProcessServer* inside,

@@ -1,14 +1,14 @@
 #include "support/core_state.h"
 
 #include "modbus/function_codes.h"
+#include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
 
 void ResetServedData()
 {
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     for (uint8_t code : kServedFunctionCodes) {
         SetFunctionEnabled(code, true);
     }

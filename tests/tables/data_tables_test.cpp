@@ -7,18 +7,17 @@
 #include <cstring>
 
 #include "tables/coil_table.h"
+#include "tables/data_tables.h"
+#include "tables/discrete_input_table.h"
 #include "tables/function_enable_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 namespace {
 
 class DataTablesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        InitRegisterTable();
-        InitCoilTable();
-    }
+    void SetUp() override { InitDataTables(); }
 };
 
 uint16_t Register(uint32_t address)
@@ -114,10 +113,11 @@ TEST(RunInsideWindow, HugeCountsNeverWrap)
 TEST_F(DataTablesTest, GuardedOperationsFollowTheWindow)
 {
     for (const WindowCase& c : kWindowCases) {
-        InitRegisterTable();
-        InitCoilTable();
+        InitDataTables();
         SetRegisterWindow(c.first, c.last);
         SetCoilWindow(c.first, c.last);
+        SetInputRegisterWindow(c.first, c.last);
+        SetDiscreteInputWindow(c.first, c.last);
         const uint32_t pokeFirst = c.address > 0 ? c.address - 1 : 0;
         const uint32_t pokeCount = (c.address + c.count < 65536 ? c.address + c.count + 1 : 65536) - pokeFirst;
         static uint16_t registerPattern[2002];
@@ -128,6 +128,8 @@ TEST_F(DataTablesTest, GuardedOperationsFollowTheWindow)
         }
         PokeRegisters(pokeFirst, pokeCount, registerPattern);
         PokeCoils(pokeFirst, pokeCount, coilPattern);
+        PokeInputRegisters(pokeFirst, pokeCount, registerPattern);
+        PokeDiscreteInputs(pokeFirst, pokeCount, coilPattern);
 
         static uint16_t registers[2000];
         static uint8_t coils[2000];
@@ -136,6 +138,15 @@ TEST_F(DataTablesTest, GuardedOperationsFollowTheWindow)
         EXPECT_EQ(ReadRegisters(c.address, c.count, registers), c.accepted);
         EXPECT_EQ(ReadCoils(c.address, c.count, coils), c.accepted);
         const uint32_t offset = c.address - pokeFirst;
+        for (uint32_t i = 0; i < c.count; ++i) {
+            ASSERT_EQ(registers[i], c.accepted ? registerPattern[offset + i] : 0xEEEE) << i;
+            ASSERT_EQ(coils[i], c.accepted ? 1 : 0xEE) << i;
+        }
+        // The read-only tables keep the same rule.
+        std::memset(registers, 0xEE, sizeof registers);
+        std::memset(coils, 0xEE, sizeof coils);
+        EXPECT_EQ(ReadInputRegisters(c.address, c.count, registers), c.accepted);
+        EXPECT_EQ(ReadDiscreteInputs(c.address, c.count, coils), c.accepted);
         for (uint32_t i = 0; i < c.count; ++i) {
             ASSERT_EQ(registers[i], c.accepted ? registerPattern[offset + i] : 0xEEEE) << i;
             ASSERT_EQ(coils[i], c.accepted ? 1 : 0xEE) << i;
