@@ -5,7 +5,9 @@
 
 // The function codes the server implements (the Modbus application protocol's numbers).
 inline constexpr uint8_t kFunctionReadCoils = 1;
+inline constexpr uint8_t kFunctionReadDiscreteInputs = 2;
 inline constexpr uint8_t kFunctionReadRegisters = 3;
+inline constexpr uint8_t kFunctionReadInputRegisters = 4;
 inline constexpr uint8_t kFunctionWriteSingleCoil = 5;
 inline constexpr uint8_t kFunctionWriteSingleRegister = 6;
 inline constexpr uint8_t kFunctionWriteCoils = 15;
@@ -19,6 +21,8 @@ inline constexpr uint8_t kRegisterFunctionCodes[] = {kFunctionReadRegisters, kFu
                                                      kFunctionWriteRegisters, kFunctionMaskWriteRegister,
                                                      kFunctionReadWriteRegisters};
 inline constexpr uint8_t kCoilFunctionCodes[] = {kFunctionReadCoils, kFunctionWriteSingleCoil, kFunctionWriteCoils};
+inline constexpr uint8_t kDiscreteInputFunctionCodes[] = {kFunctionReadDiscreteInputs};
+inline constexpr uint8_t kInputRegisterFunctionCodes[] = {kFunctionReadInputRegisters};
 inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadRegisters,
                                                    kFunctionWriteSingleCoil,   kFunctionWriteSingleRegister,
                                                    kFunctionWriteCoils,        kFunctionWriteRegisters,
