@@ -15,7 +15,7 @@ json WindowDocument(const AddressWindow& window)
     return json{{"start", window.first}, {"size", static_cast<uint32_t>(window.last) - window.first + 1}};
 }
 
-// The codes as the messages list them: "1, 3, 5, 6, 15, 16, 22, 23".
+// The codes as the messages list them: "1, 3, 5, 6, 8, 15, 16, 22, 23, 43".
 // {"start": S, "size": N} under the rules of the Configure Data Areas dialog.
 bool ParseWindow(const json& document, const std::string& path, AddressWindow* window, std::string* problem)
 {

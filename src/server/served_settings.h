@@ -12,6 +12,9 @@ struct ServedSettings {
     AddressWindow registerWindow;
     AddressWindow coilWindow;
     bool disabled[256];   // by function code; only the served codes are read or applied
+    // The Modbus application protocol's write limits and code 23 order instead of the server's own
+    // (--standard-limits); false at launch.
+    bool standardLimits;
 };
 
 // A fresh launch's settings: both windows whole, every served code enabled.
@@ -21,6 +24,6 @@ ServedSettings DefaultServedSettings();
 ServedSettings ReadServedSettings();
 
 // Applies the settings in the dialog's order: register window, register functions, coil window,
-// coil functions. Each is a change of its own (a window under its table's lock, a flag as one word),
+// coil functions; then the device codes (8 and 43) and the limits. Each is a change of its own (a window under its table's lock, a flag as one word),
 // so a request served meanwhile may meet some of the new settings and the rest still old.
 void ApplyServedSettings(const ServedSettings& settings);

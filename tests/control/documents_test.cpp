@@ -120,7 +120,7 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
         {Kind::kConfig, R"({"registers": {"start": 10}})", "registers: missing member 'size'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": -5}})", "registers.size: must be a whole number from 1 to 65536"},
         {Kind::kConfig, R"({"disabledFunctions": [5, 2]})",
-         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
         {Kind::kConfig, R"({"disabledFunctions": 5})", "disabledFunctions: expected a list of function codes such as [5, 6]"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", "unknown member 'disabled'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",

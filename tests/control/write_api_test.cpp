@@ -136,7 +136,7 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/config", R"({"registers": {"start": 65000, "size": 1000}})", kToken, 400,
          "registers: start + size must be at most 65536, got 65000 + 1000"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabledFunctions": [5, 7]})",
-         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", kToken, 400,
          "unknown member 'disabled'"},
         {"PUT", "/api/v1/config", R"({"coils": {"start": 0, "size": 10, "end": 9}})", kToken, 400,
