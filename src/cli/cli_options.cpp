@@ -53,6 +53,28 @@ bool ParseDisabledCodes(const std::string& text, bool* disabled, std::string* pr
     }
 }
 
+// NAME=VALUE: one device identification object by its name, its value printable ASCII.
+bool ParseDeviceIdObject(const std::string& text, DeviceIdentification* identification, std::string* problem)
+{
+    const size_t equals = text.find('=');
+    const int objectId = equals == std::string::npos ? -1 : DeviceIdObjectOfName(text.data(), equals);
+    if (objectId < 0) {
+        std::string names;
+        for (const char* name : kDeviceIdObjectNames) {
+            names += (names.empty() ? "" : ", ") + std::string(name);
+        }
+        *problem = "expected NAME=VALUE with NAME one of " + names + ", got '" + text + "'";
+        return false;
+    }
+    const std::string value = text.substr(equals + 1);
+    if (!IsDeviceIdValue(value.data(), value.size())) {
+        *problem = std::string(kDeviceIdObjectNames[objectId]) + ": " + DeviceIdValueProblem(value.data(), value.size());
+        return false;
+    }
+    SetDeviceIdObject(identification, objectId, value.data(), value.size());
+    return true;
+}
+
 }  // namespace
 
 const char* CliUsage()
@@ -69,6 +91,12 @@ const char* CliUsage()
         "  --disable CODES         switch off function codes, comma-separated (" +
         ServedFunctionCodesText(",") +
         ")\n"
+        "  --standard-limits       the Modbus application protocol's write limits (15: 1968 coils,\n"
+        "                          16: 123 and 23: 121 registers; default 800, 100, 100) and its code 23\n"
+        "                          order, write then read (default: read then write)\n"
+        "  --device-id NAME=VALUE  set a Read Device Identification (code 43) object: VendorName,\n"
+        "                          ProductCode, MajorMinorRevision, VendorUrl, ProductName or ModelName;\n"
+        "                          at most 244 printable ASCII characters; repeatable\n"
         "  --trace                 also print each transaction's request and response in hex\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text\n"
@@ -83,7 +111,8 @@ const char* CliUsage()
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
 {
-    bool servedSettingsGiven = false;   // --registers, --coils or --disable
+    bool servedSettingsGiven = false;   // --registers, --coils, --disable or --standard-limits
+    bool deviceIdGiven = false;
     for (int index = 1; index < argc; ++index) {
         std::string option = argv[index];
         if (option == "--help" || option == "-h") {
@@ -96,8 +125,14 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             options->trace = true;
             continue;
         }
+        if (option == "--standard-limits") {
+            servedSettingsGiven = true;
+            options->served.standardLimits = true;
+            continue;
+        }
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
-                          option == "--coils" || option == "--disable" || IsControlOption(option);
+                          option == "--coils" || option == "--disable" || option == "--device-id" ||
+                          IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -122,6 +157,13 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 return CliCommand::kBadOption;
             }
             options->bindAddress = value;
+        } else if (option == "--device-id") {
+            deviceIdGiven = true;
+            std::string why;
+            if (!ParseDeviceIdObject(value, &options->deviceId, &why)) {
+                *problem = "--device-id: " + why;
+                return CliCommand::kBadOption;
+            }
         } else if (option == "--registers") {
             servedSettingsGiven = true;
             std::string why;
@@ -150,6 +192,16 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
     if (servedSettingsGiven && !options->control.loadFile.empty()) {
         *problem = "--load takes the address ranges and function codes from its file: leave out --registers, "
                    "--coils and --disable, or set them in the file's config";
+        if (options->served.standardLimits) {
+            *problem = "--load takes the limits from its file: leave out --standard-limits, or set "
+                       "\"standardLimits\": true in the file's config";
+        }
+        return CliCommand::kBadOption;
+    }
+    // Likewise the device identification: the file's deviceId, or the defaults when it has none.
+    if (deviceIdGiven && !options->control.loadFile.empty()) {
+        *problem = "--load takes the device identification from its file: leave out --device-id, or set it in "
+                   "the file's deviceId";
         return CliCommand::kBadOption;
     }
     if (!CheckControlOptions(options->control, problem)) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/control_options.h"
+#include "modbus/device_identification.h"
 #include "server/served_settings.h"
 #include "server/server_control.h"
 
@@ -11,7 +12,8 @@
 struct CliOptions {
     uint16_t port = kDefaultModbusPort;
     std::string bindAddress = kDefaultBindAddress;
-    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable
+    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable, --standard-limits
+    DeviceIdentification deviceId = DefaultDeviceIdentification();   // --device-id
     bool trace = false;
     ControlOptions control;
 };

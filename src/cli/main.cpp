@@ -39,6 +39,7 @@ void ApplyDataOptions(const CliOptions& options)
 {
     InitDataTables();
     ApplyServedSettings(options.served);
+    ApplyDeviceIdentification(options.deviceId);
 }
 
 // The command line's settings, then the state file's, before anything is logged or listened on. A

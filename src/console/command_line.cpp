@@ -24,6 +24,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
 {
     options->bindAddress = kDefaultBindAddress;
     options->port = kDefaultModbusPort;
+    options->standardLimits = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -31,6 +32,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         }
         if (argument == "--version") {
             return CommandLineAction::ShowVersion;
+        }
+        if (argument == "--standard-limits") {
+            options->standardLimits = true;
+            continue;
         }
         std::string name;
         std::string value;
@@ -65,6 +70,12 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             return CommandLineAction::Fail;
         }
     }
+    // A state file sets the limits itself, through its config.
+    if (options->standardLimits && !options->control.loadFile.empty()) {
+        *error = "--load takes the limits from its file: leave out --standard-limits, or set \"standardLimits\": "
+                 "true in the file's config";
+        return CommandLineAction::Fail;
+    }
     if (!CheckControlOptions(options->control, error)) {
         return CommandLineAction::Fail;
     }
@@ -75,12 +86,15 @@ const char* CommandLineUsage()
 {
     static const std::string usage =
         "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
-        "               [--load FILE] [--save FILE]\n"
+        "               [--load FILE] [--save FILE] [--standard-limits]\n"
         "Modbus/TCP test server with its operator console.\n"
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
         "                          the title)\n"
-        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0)\n" +
+        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0)\n"
+        "  --standard-limits       the Modbus application protocol's write limits (15: 1968 coils,\n"
+        "                          16: 123 and 23: 121 registers; default 800, 100, 100) and its code 23\n"
+        "                          order, write then read (default: read then write)\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text and exit\n"
         "  --version               show the version and exit\n";

@@ -9,6 +9,7 @@
 #include "console/exit_event.h"
 #include "console/main_window.h"
 #include "control/state_file.h"
+#include "modbus/standard_limits.h"
 #include "platform/socket.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
@@ -80,6 +81,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
         return FailStartup("Unable to create 'Exit' event object");
     }
     InitDataTables();
+    SetStandardLimits(options.standardLimits);
     LoadStateOrWarn(options.control.loadFile);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);

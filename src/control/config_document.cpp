@@ -15,7 +15,7 @@ json WindowDocument(const AddressWindow& window)
     return json{{"start", window.first}, {"size", static_cast<uint32_t>(window.last) - window.first + 1}};
 }
 
-// The codes as the messages list them: "1, 3, 5, 6, 15, 16, 22, 23".
+// The codes as the messages list them: "1, 3, 5, 6, 8, 15, 16, 22, 23, 43".
 // {"start": S, "size": N} under the rules of the Configure Data Areas dialog.
 bool ParseWindow(const json& document, const std::string& path, AddressWindow* window, std::string* problem)
 {
@@ -93,17 +93,19 @@ json BuildConfigDocument(const ServedSettings& settings)
     }
     return json{{"registers", WindowDocument(settings.registerWindow)},
                 {"coils", WindowDocument(settings.coilWindow)},
-                {"disabledFunctions", disabled}};
+                {"disabledFunctions", disabled},
+                {"standardLimits", settings.standardLimits}};
 }
 
 bool ParseConfigDocument(const json& document, const std::string& path, const ServedSettings& base,
                          ServedSettings* settings, std::string* problem)
 {
     if (!document.is_object()) {
-        *problem = Where(path) + "expected an object with any of the members registers, coils, disabledFunctions";
+        *problem = Where(path) + "expected an object with any of the members registers, coils, disabledFunctions, "
+                                 "standardLimits";
         return false;
     }
-    if (!HasOnlyMembers(document, path, {"registers", "coils", "disabledFunctions"}, problem)) {
+    if (!HasOnlyMembers(document, path, {"registers", "coils", "disabledFunctions", "standardLimits"}, problem)) {
         return false;
     }
     ServedSettings read = base;
@@ -119,6 +121,14 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
         !ParseDisabledFunctions(document["disabledFunctions"], MemberPath(path, "disabledFunctions"), read.disabled,
                                 problem)) {
         return false;
+    }
+    if (document.contains("standardLimits")) {
+        if (!document["standardLimits"].is_boolean()) {
+            *problem = MemberPath(path, "standardLimits") + ": must be true or false, got " +
+                       JsonText(document["standardLimits"]);
+            return false;
+        }
+        read.standardLimits = document["standardLimits"].get<bool>();
     }
     *settings = read;
     return true;

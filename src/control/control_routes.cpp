@@ -13,6 +13,8 @@ const ControlRoute kRoutes[] = {
     {"PUT", "/api/v1/config", PutConfig},
     {"GET", "/api/v1/state", AnswerState},
     {"PUT", "/api/v1/state", PutState},
+    {"GET", "/api/v1/device-id", AnswerDeviceId},
+    {"PUT", "/api/v1/device-id", PutDeviceId},
     {"POST", "/api/v1/server/start", StartServerRoute},
     {"POST", "/api/v1/server/stop", StopServerRoute},
     {"GET", "/api/v1/log", AnswerLog},

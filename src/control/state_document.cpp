@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "control/config_document.h"
+#include "control/device_id_document.h"
 #include "control/json_rules.h"
 #include "tables/address_window.h"
 #include "tables/coil_table.h"
@@ -80,6 +81,7 @@ json BuildStateDocument()
     document["format"] = kStateFormat;
     document["version"] = kStateVersion;
     document["config"] = BuildConfigDocument(ReadServedSettings());
+    document["deviceId"] = BuildDeviceIdDocument(ReadDeviceIdentification());
     document["registers"] = NonZeroRuns(registers);
     document["coils"] = NonZeroRuns(coils);
     return document;
@@ -91,7 +93,7 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         *problem = "expected an object with \"format\": \"parvane-state\"";
         return false;
     }
-    if (!HasOnlyMembers(document, "", {"format", "version", "config", "registers", "coils"}, problem)) {
+    if (!HasOnlyMembers(document, "", {"format", "version", "config", "deviceId", "registers", "coils"}, problem)) {
         return false;
     }
     if (!document.contains("format")) {
@@ -117,6 +119,12 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         !ParseConfigDocument(document["config"], "config", DefaultServedSettings(), &read.settings, problem)) {
         return false;
     }
+    read.deviceId = DefaultDeviceIdentification();
+    if (document.contains("deviceId") &&
+        !ParseDeviceIdDocument(document["deviceId"], "deviceId", DefaultDeviceIdentification(), &read.deviceId,
+                               problem)) {
+        return false;
+    }
     if (!ParseRuns(document, "registers", ParseRegisterRun, &read.registers, problem) ||
         !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem)) {
         return false;
@@ -132,6 +140,7 @@ void ApplyStateDocument(const StateDocument& state)
     const std::vector<uint8_t> coils = TableOfRuns<uint8_t>(state.coils);
     PokeCoils(0, kTableSize, coils.data());
     ApplyServedSettings(state.settings);
+    ApplyDeviceIdentification(state.deviceId);
 }
 
 std::string StateDocumentText(const json& document)
@@ -139,7 +148,7 @@ std::string StateDocumentText(const json& document)
     // The members in the documented order, whichever order the document was built in.
     std::string text = "{";
     const char* separator = "\n";
-    for (const char* name : {"format", "version", "config", "registers", "coils"}) {
+    for (const char* name : {"format", "version", "config", "deviceId", "registers", "coils"}) {
         if (!document.contains(name)) {
             continue;
         }

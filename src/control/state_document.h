@@ -6,13 +6,16 @@
 #include "control/json_rules.h"
 
 #include "control/value_run.h"
+#include "modbus/device_identification.h"
 #include "server/served_settings.h"
 
 // The whole served state as one document:
 //   {"format": "parvane-state", "version": 1, "config": {...as the config document...},
+//    "deviceId": {...as the device-id document...},
 //    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]}
 // It stands for all of the state: a cell that no run names is 0, and settings that the config
-// leaves out (or a missing config) are a fresh launch's, whole windows and every code enabled. Runs
+// leaves out (or a missing config) are a fresh launch's, whole windows and every code enabled, and so
+// are device identification objects that deviceId leaves out (or all of them without one). Runs
 // may overlap; a later run's values win.
 
 inline constexpr const char* kStateFormat = "parvane-state";
@@ -20,6 +23,7 @@ inline constexpr unsigned kStateVersion = 1;
 
 struct StateDocument {
     ServedSettings settings;
+    DeviceIdentification deviceId;
     std::vector<RegisterRun> registers;
     std::vector<CoilRun> coils;
 };
@@ -33,7 +37,7 @@ JsonDocument BuildStateDocument();
 bool ParseStateDocument(const JsonDocument& document, StateDocument* state, std::string* problem);
 
 // Makes the state the document's: each table becomes its runs over zeros, written in one hold of
-// its lock, then the settings are applied.
+// its lock, then the settings and the device identification are applied.
 void ApplyStateDocument(const StateDocument& state);
 
 // The document as a state file holds it: one member a line, one run a line, for people to read,

@@ -1,5 +1,7 @@
 #include "modbus/build_response.h"
 
+#include <cstring>
+
 #include "modbus/bit_packing.h"
 #include "modbus/modbus_limits.h"
 #include "modbus/wire_registers.h"
@@ -27,6 +29,21 @@ uint16_t BuildReadRegistersResponse(const RequestRecord* record, uint8_t* adu)
     return kResponseValuesOffset + byteCount;
 }
 
+// Code 8: the request's sub-function and data, still in the buffer, are the response.
+uint16_t BuildDiagnosticsResponse(const RequestRecord* record)
+{
+    return static_cast<uint16_t>(kDiagnosticsDataOffset + record->quantity);
+}
+
+// Code 43: the MEI type and the read device id code stay as received at offsets 8 and 9; from
+// the conformity level on come the fields that execution copied (the object id the request named
+// at offset 10 is overwritten by them).
+uint16_t BuildDeviceIdentificationResponse(const RequestRecord* record, uint8_t* adu)
+{
+    std::memcpy(adu + kDeviceIdConformityOffset, record->coils, record->quantity);
+    return static_cast<uint16_t>(kDeviceIdConformityOffset + record->quantity);
+}
+
 }  // namespace
 
 uint16_t BuildResponse(const RequestRecord* record, uint8_t* adu)
@@ -44,6 +61,10 @@ uint16_t BuildResponse(const RequestRecord* record, uint8_t* adu)
         return kEchoResponseLength;
     case kFunctionMaskWriteRegister:
         return kMaskWriteResponseLength;
+    case kFunctionDiagnostics:
+        return BuildDiagnosticsResponse(record);
+    case kFunctionEncapsulatedInterface:
+        return BuildDeviceIdentificationResponse(record, adu);
     default:
         // DecodeRequest lets no other code through; should one arrive, answer as for any
         // unimplemented code rather than send whatever the buffer holds.

@@ -1,6 +1,7 @@
 #include "modbus/decode_request.h"
 
 #include "modbus/bit_packing.h"
+#include "modbus/standard_limits.h"
 #include "modbus/wire_registers.h"
 #include "tables/function_enable_table.h"
 
@@ -8,7 +9,8 @@
 // the received length compared with what the request needs. The fields may therefore be read from
 // bytes that never arrived, but every read stays inside the 260-byte buffer: the furthest fixed
 // field ends at offset 16, and values are copied only after their byte count has been checked
-// against a quantity that is itself within its limit.
+// against a quantity that is itself within its limit (the standard limits' largest runs, 1,968
+// coils, 123 or 121 registers, end at offset 259).
 
 namespace {
 
@@ -54,7 +56,7 @@ ExceptionCode DecodeWriteSingleRegister(const uint8_t* adu, uint16_t length, Req
     return LengthTest(length, kFixedRequestLength);
 }
 
-ExceptionCode DecodeWriteCoils(const uint8_t* adu, uint16_t length, RequestRecord* record)
+ExceptionCode DecodeWriteCoils(const uint8_t* adu, uint16_t length, RequestRecord* record, uint16_t limit)
 {
     record->address = ReadWireWord(adu + kAddressOffset);
     record->quantity = ReadWireWord(adu + kQuantityOffset);
@@ -64,7 +66,7 @@ ExceptionCode DecodeWriteCoils(const uint8_t* adu, uint16_t length, RequestRecor
     if (byteCount != (uint32_t{record->quantity} + kBitsPerByte - 1) / kBitsPerByte) {
         return kIllegalDataValue;
     }
-    if (!QuantityWithin(record->quantity, kMaxWriteCoils)) {
+    if (!QuantityWithin(record->quantity, limit)) {
         return kIllegalDataValue;
     }
     UnpackBits(adu + kCoilValuesOffset, record->coils, record->quantity);
@@ -75,7 +77,7 @@ ExceptionCode DecodeWriteCoils(const uint8_t* adu, uint16_t length, RequestRecor
 // half (at offset 12, into writePart): address, quantity, byte count, values. The run is the
 // request's last field, so its end is the request's expected length.
 ExceptionCode DecodeRegisterWriteRun(const uint8_t* adu, uint16_t length, uint16_t runOffset,
-                                     RequestBlock* block)
+                                     RequestBlock* block, uint16_t limit)
 {
     block->address = ReadWireWord(adu + runOffset);
     block->quantity = ReadWireWord(adu + runOffset + kRunQuantityDistance);
@@ -83,7 +85,7 @@ ExceptionCode DecodeRegisterWriteRun(const uint8_t* adu, uint16_t length, uint16
     if (byteCount != uint32_t{block->quantity} * kBytesPerRegister) {
         return kIllegalDataValue;
     }
-    if (!QuantityWithin(block->quantity, kMaxWriteRegisters)) {
+    if (!QuantityWithin(block->quantity, limit)) {
         return kIllegalDataValue;
     }
     const uint16_t valuesOffset = runOffset + kRunValuesDistance;
@@ -99,14 +101,54 @@ ExceptionCode DecodeMaskWriteRegister(const uint8_t* adu, uint16_t length, Reque
     return LengthTest(length, kMaskWriteRequestLength);
 }
 
-ExceptionCode DecodeReadWriteRegisters(const uint8_t* adu, uint16_t length, RequestRecord* record)
+ExceptionCode DecodeReadWriteRegisters(const uint8_t* adu, uint16_t length, RequestRecord* record,
+                                       const WriteLimits& limits)
 {
     record->address = ReadWireWord(adu + kAddressOffset);
     record->quantity = ReadWireWord(adu + kQuantityOffset);
+    record->writeBeforeRead = limits.writeBeforeRead;
     if (!QuantityWithin(record->quantity, kMaxReadRegisters)) {
         return kIllegalDataValue;
     }
-    return DecodeRegisterWriteRun(adu, length, kReadWriteWriteRunOffset, &record->writePart);
+    return DecodeRegisterWriteRun(adu, length, kReadWriteWriteRunOffset, &record->writePart,
+                                  limits.readWriteWrites);
+}
+
+// Code 8. Without its sub-function a request is malformed (3), and only Return Query Data is
+// served (any other sub-function: 1). The length is tested first, as the answer depends on the
+// sub-function's value; its data, of any length including none, is echoed whole. The
+// sub-function and the data's length are kept in address and quantity.
+ExceptionCode DecodeDiagnostics(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    if (length < kDiagnosticsDataOffset) {
+        return kIllegalDataValue;
+    }
+    record->address = ReadWireWord(adu + kSubFunctionOffset);
+    if (record->address != kReturnQueryData) {
+        return kIllegalFunction;
+    }
+    record->quantity = static_cast<uint16_t>(length - kDiagnosticsDataOffset);
+    return kNoException;
+}
+
+// Code 43. A request shorter than MEI type, read device id code and object id is malformed (3),
+// tested first since the MEI type decides between answers 1 and 3; another MEI type is not served
+// (1); a read device id code other than 1 to 4 is 3. The object id is tested on execution, where
+// only individual access refuses one. The read code is kept in quantity, the object id in address.
+ExceptionCode DecodeEncapsulatedInterface(const uint8_t* adu, uint16_t length, RequestRecord* record)
+{
+    if (length < kDeviceIdRequestLength) {
+        return kIllegalDataValue;
+    }
+    if (adu[kMeiTypeOffset] != kMeiReadDeviceIdentification) {
+        return kIllegalFunction;
+    }
+    record->quantity = adu[kReadDeviceIdCodeOffset];
+    record->address = adu[kObjectIdOffset];
+    if (record->quantity < kReadDeviceIdBasic || record->quantity > kReadDeviceIdIndividual) {
+        return kIllegalDataValue;
+    }
+    return kNoException;
 }
 
 }  // namespace
@@ -129,13 +171,17 @@ ExceptionCode DecodeRequest(const uint8_t* adu, uint16_t length, RequestRecord* 
     case kFunctionWriteSingleRegister:
         return DecodeWriteSingleRegister(adu, length, record);
     case kFunctionWriteCoils:
-        return DecodeWriteCoils(adu, length, record);
+        return DecodeWriteCoils(adu, length, record, CurrentWriteLimits().writeCoils);
     case kFunctionWriteRegisters:
-        return DecodeRegisterWriteRun(adu, length, kWriteRunOffset, record);
+        return DecodeRegisterWriteRun(adu, length, kWriteRunOffset, record, CurrentWriteLimits().writeRegisters);
     case kFunctionMaskWriteRegister:
         return DecodeMaskWriteRegister(adu, length, record);
     case kFunctionReadWriteRegisters:
-        return DecodeReadWriteRegisters(adu, length, record);
+        return DecodeReadWriteRegisters(adu, length, record, CurrentWriteLimits());
+    case kFunctionDiagnostics:
+        return DecodeDiagnostics(adu, length, record);
+    case kFunctionEncapsulatedInterface:
+        return DecodeEncapsulatedInterface(adu, length, record);
     default:
         return kIllegalFunction;
     }

@@ -1,5 +1,6 @@
 #include "modbus/execute_request.h"
 
+#include "modbus/device_identification.h"
 #include "modbus/modbus_limits.h"
 #include "tables/coil_table.h"
 #include "tables/register_table.h"
@@ -43,9 +44,20 @@ ExceptionCode ExecuteMaskWriteRegister(const RequestRecord* record)
 
 ExceptionCode ExecuteReadWriteRegisters(RequestRecord* record)
 {
-    return WindowResult(ReadWriteRegisters(record->address, record->quantity, record->registers,
-                                           record->writePart.address, record->writePart.quantity,
-                                           record->writePart.registers));
+    const auto operation = record->writeBeforeRead ? WriteReadRegisters : ReadWriteRegisters;
+    return WindowResult(operation(record->address, record->quantity, record->registers,
+                                  record->writePart.address, record->writePart.quantity,
+                                  record->writePart.registers));
+}
+
+// Code 43: the response's fields from the conformity level on are copied into coils under the
+// device identification's lock, their length into quantity; an object that individual access
+// names and the device lacks is exception 2.
+ExceptionCode ExecuteReadDeviceIdentification(RequestRecord* record)
+{
+    record->quantity = ReadDeviceIdObjects(static_cast<uint8_t>(record->quantity),
+                                           static_cast<uint8_t>(record->address), record->coils);
+    return record->quantity == 0 ? kIllegalDataAddress : kNoException;
 }
 
 }  // namespace
@@ -67,6 +79,11 @@ ExceptionCode ExecuteRequest(RequestRecord* record)
         return ExecuteMaskWriteRegister(record);
     case kFunctionReadWriteRegisters:
         return ExecuteReadWriteRegisters(record);
+    case kFunctionDiagnostics:
+        // Return Query Data touches nothing: the response is the request, still in the buffer.
+        return kNoException;
+    case kFunctionEncapsulatedInterface:
+        return ExecuteReadDeviceIdentification(record);
     default:
         // DecodeRequest lets no other code through.
         return kNoException;

@@ -15,6 +15,13 @@ inline constexpr uint8_t kFunctionWriteRegisters = 16;
 inline constexpr uint8_t kFunctionMaskWriteRegister = 22;
 inline constexpr uint8_t kFunctionReadWriteRegisters = 23;
 
+// Codes that ask about the device rather than a table: Diagnostics (sub-function 0, Return Query
+// Data, only) and Encapsulated Interface Transport (MEI type 14, Read Device Identification, only).
+inline constexpr uint8_t kFunctionDiagnostics = 8;
+inline constexpr uint8_t kFunctionEncapsulatedInterface = 43;
+inline constexpr uint8_t kDeviceFunctionCodes[] = {kFunctionDiagnostics, kFunctionEncapsulatedInterface};
+inline constexpr int kDeviceFunctionCount = static_cast<int>(sizeof kDeviceFunctionCodes);
+
 // The codes of each table, in the order the operator sees them (the Configure Data Areas boxes),
 // and all of them in ascending order (the command line's --disable, its messages).
 inline constexpr uint8_t kRegisterFunctionCodes[] = {kFunctionReadRegisters, kFunctionWriteSingleRegister,
@@ -25,14 +32,16 @@ inline constexpr uint8_t kDiscreteInputFunctionCodes[] = {kFunctionReadDiscreteI
 inline constexpr uint8_t kInputRegisterFunctionCodes[] = {kFunctionReadInputRegisters};
 inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadRegisters,
                                                    kFunctionWriteSingleCoil,   kFunctionWriteSingleRegister,
+                                                   kFunctionDiagnostics,
                                                    kFunctionWriteCoils,        kFunctionWriteRegisters,
-                                                   kFunctionMaskWriteRegister, kFunctionReadWriteRegisters};
+                                                   kFunctionMaskWriteRegister, kFunctionReadWriteRegisters,
+                                                   kFunctionEncapsulatedInterface};
 inline constexpr int kRegisterFunctionCount = static_cast<int>(sizeof kRegisterFunctionCodes);
 inline constexpr int kCoilFunctionCount = static_cast<int>(sizeof kCoilFunctionCodes);
 inline constexpr int kServedFunctionCount = static_cast<int>(sizeof kServedFunctionCodes);
-static_assert(kRegisterFunctionCount + kCoilFunctionCount == kServedFunctionCount);
+static_assert(kRegisterFunctionCount + kCoilFunctionCount + kDeviceFunctionCount == kServedFunctionCount);
 
-// The served codes as messages list them, e.g. "1, 3, 5, 6, 15, 16, 22, 23" with ", ".
+// The served codes as messages list them, e.g. "1, 3, 5, 6, 8, 15, 16, 22, 23, 43" with ", ".
 std::string ServedFunctionCodesText(const char* separator);
 
 // True for the codes above; every other code is answered with Illegal Function.

@@ -52,7 +52,45 @@ inline constexpr uint16_t kExceptionCodeOffset = 8;
 inline constexpr uint16_t kExceptionResponseLength = 9;
 inline constexpr uint16_t kEchoResponseLength = 12;      // codes 5, 6, 15, 16: address and a word
 inline constexpr uint16_t kMaskWriteResponseLength = 14; // code 22: address and both masks
-// Largest response: code 1 with 2,000 coils, or codes 3 and 23 with 125 registers.
-inline constexpr uint16_t kMaxResponseLength = kResponseValuesOffset + kMaxReadRegisters * kBytesPerRegister;
-static_assert(kMaxResponseLength < kAduCapacity);
+// Largest response: a whole ADU, as code 8 echoes the longest request and code 43 may fill one.
+// Of the table codes, code 1 with 2,000 coils or codes 3 and 23 with 125 registers: 259 bytes.
+inline constexpr uint16_t kMaxResponseLength = kAduCapacity;
+static_assert(kResponseValuesOffset + kMaxReadRegisters * kBytesPerRegister <= kMaxResponseLength);
 static_assert((kMaxReadCoils + kBitsPerByte - 1) / kBitsPerByte <= kMaxReadRegisters * kBytesPerRegister);
+
+// Standard limits (--standard-limits): the write quantities the Modbus application protocol
+// allows, each the most that fits one 253-byte request PDU. The record's arrays hold them.
+inline constexpr uint16_t kStandardMaxWriteCoils = 1968;          // code 15
+inline constexpr uint16_t kStandardMaxWriteRegisters = 123;       // code 16
+inline constexpr uint16_t kStandardMaxReadWriteWrites = 121;      // code 23 (write half)
+static_assert(kStandardMaxWriteCoils <= kMaxReadCoils && kStandardMaxWriteRegisters <= kMaxReadRegisters);
+
+// Code 8, Diagnostics: a 16-bit sub-function and its data. Only Return Query Data is served,
+// whose response is the request itself.
+inline constexpr uint16_t kSubFunctionOffset = 8;
+inline constexpr uint16_t kDiagnosticsDataOffset = 10;            // shortest request: no data
+inline constexpr uint16_t kReturnQueryData = 0x0000;
+
+// Code 43 with MEI type 14, Read Device Identification. Request: MEI type, read device id code,
+// object id. Response: the same three, then conformity level, more follows, next object id,
+// number of objects, and the objects (id, length, value each).
+inline constexpr uint16_t kMeiTypeOffset = 8;
+inline constexpr uint16_t kReadDeviceIdCodeOffset = 9;
+inline constexpr uint16_t kObjectIdOffset = 10;
+inline constexpr uint16_t kDeviceIdRequestLength = 11;
+inline constexpr uint8_t kMeiReadDeviceIdentification = 14;
+inline constexpr uint8_t kReadDeviceIdBasic = 1;        // stream of objects 0 to 2
+inline constexpr uint8_t kReadDeviceIdRegular = 2;      // stream of objects 0 to 5
+inline constexpr uint8_t kReadDeviceIdExtended = 3;     // stream; this device has no extended objects
+inline constexpr uint8_t kReadDeviceIdIndividual = 4;   // one object
+inline constexpr uint8_t kDeviceIdConformityLevel = 0x82;   // regular, stream and individual access
+inline constexpr uint8_t kDeviceIdMoreFollows = 0xFF;
+inline constexpr uint16_t kDeviceIdConformityOffset = 10;   // response fields from here on are computed
+inline constexpr uint16_t kDeviceIdObjectsOffset = 14;
+inline constexpr uint16_t kDeviceIdObjectHeaderSize = 2;    // object id and length
+// A value must fit one response on its own, with its id and length after the response's fields
+// (7 + 253 - 14 - 2 = 244 bytes): otherwise individual access could not answer it and a stream
+// could never get past it.
+inline constexpr uint16_t kDeviceIdObjectsCapacity = kAduCapacity - kDeviceIdObjectsOffset;   // 246
+inline constexpr uint16_t kMaxDeviceIdValueLength = kDeviceIdObjectsCapacity - kDeviceIdObjectHeaderSize;
+static_assert(kMaxDeviceIdValueLength == 244);

@@ -17,4 +17,7 @@ struct RequestBlock {
 // Code 23 carries its write half in writePart; every other code uses only the main block.
 struct RequestRecord : RequestBlock {
     RequestBlock writePart;
+    // Code 23 under standard limits writes its run before it reads, so that the read answers what
+    // was just written; decoding sets it from the same reading of the flag that chose the limits.
+    bool writeBeforeRead;
 };

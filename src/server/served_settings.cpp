@@ -1,6 +1,7 @@
 #include "server/served_settings.h"
 
 #include "modbus/function_codes.h"
+#include "modbus/standard_limits.h"
 #include "tables/coil_table.h"
 #include "tables/discrete_input_table.h"
 #include "tables/function_enable_table.h"
@@ -27,6 +28,7 @@ ServedSettings ReadServedSettings()
     for (uint8_t code : kServedFunctionCodes) {
         settings.disabled[code] = !IsFunctionEnabled(code);
     }
+    settings.standardLimits = StandardLimitsInForce();
     return settings;
 }
 
@@ -40,6 +42,10 @@ void ApplyServedSettings(const ServedSettings& settings)
     for (uint8_t code : kCoilFunctionCodes) {
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
+    for (uint8_t code : kDeviceFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
+    SetStandardLimits(settings.standardLimits);
     SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
     SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
 }

@@ -14,6 +14,9 @@ struct ServedSettings {
     AddressWindow inputRegisterWindow;
     AddressWindow discreteInputWindow;
     bool disabled[256];   // by function code; only the served codes are read or applied
+    // The Modbus application protocol's write limits and code 23 order instead of the server's own
+    // (--standard-limits); false at launch.
+    bool standardLimits;
 };
 
 // A fresh launch's settings: every window whole, every served code enabled.
@@ -23,6 +26,7 @@ ServedSettings DefaultServedSettings();
 ServedSettings ReadServedSettings();
 
 // Applies the settings in the dialog's order: register window, register functions, coil window,
-// coil functions, then the input register and discrete input windows. Each is a change of its own (a window under its table's lock, a flag as one word),
-// so a request served meanwhile may meet some of the new settings and the rest still old.
+// coil functions; then the device codes (8 and 43) and the limits; then the input register and
+// discrete input windows. Each is a change of its own (a window under its table's lock, a flag as
+// one word), so a request served meanwhile may meet some of the new settings and the rest still old.
 void ApplyServedSettings(const ServedSettings& settings);

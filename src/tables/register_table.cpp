@@ -52,6 +52,18 @@ bool ReadWriteRegisters(uint32_t readAddress, uint32_t readCount, uint16_t* read
     return WriteRegisters(writeAddress, writeCount, writeSrc);
 }
 
+bool WriteReadRegisters(uint32_t readAddress, uint32_t readCount, uint16_t* readDest,
+                        uint32_t writeAddress, uint32_t writeCount, const uint16_t* writeSrc)
+{
+    // The read answers the values just written wherever the two runs overlap.
+    std::lock_guard<std::recursive_mutex> hold(Registers.lock);
+    if (!RunInsideWindow(Registers.window, readAddress, readCount) ||
+        !WriteRegisters(writeAddress, writeCount, writeSrc)) {
+        return false;
+    }
+    return ReadRegisters(readAddress, readCount, readDest);
+}
+
 void PeekRegisters(uint32_t address, uint32_t count, uint16_t* dest) { PeekTable(Registers, address, count, dest); }
 
 void PokeRegisters(uint32_t address, uint32_t count, const uint16_t* src)

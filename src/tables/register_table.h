@@ -21,6 +21,10 @@ bool MaskWriteRegister(uint16_t address, uint16_t andMask, uint16_t orMask);
 // Reads, then writes, under one hold of RegisterLock; a refused read skips the write.
 bool ReadWriteRegisters(uint32_t readAddress, uint32_t readCount, uint16_t* readDest,
                         uint32_t writeAddress, uint32_t writeCount, const uint16_t* writeSrc);
+// Code 23 in the Modbus application protocol's order: writes, then reads, under one hold of
+// RegisterLock; both runs are tested before the write, so a refused read writes nothing.
+bool WriteReadRegisters(uint32_t readAddress, uint32_t readCount, uint16_t* readDest,
+                        uint32_t writeAddress, uint32_t writeCount, const uint16_t* writeSrc);
 
 // The caller keeps address + count within the table.
 void PeekRegisters(uint32_t address, uint32_t count, uint16_t* dest);

@@ -251,6 +251,9 @@ void ConsoleLifecycleTest::programOptions_data()
     QTest::newRow("port out of range") << QStringList{"--port", "70000"} << 2 << "" << "parvane: invalid port '70000'";
     QTest::newRow("bad address") << QStringList{"--bind", "1.2.3"} << 2 << "" << "parvane: invalid address '1.2.3'";
     QTest::newRow("port without value") << QStringList{"--port"} << 2 << "" << "needs a value";
+    QTest::newRow("standard limits with a state file")
+        << QStringList{"--standard-limits", "--load", "state.json"} << 2 << ""
+        << "parvane: --load takes the limits from its file";
 }
 
 void ConsoleLifecycleTest::programOptions()

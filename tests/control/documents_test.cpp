@@ -11,11 +11,13 @@
 #include <nlohmann/json.hpp>
 
 #include "control/config_document.h"
+#include "control/device_id_document.h"
 #include "control/json_rules.h"
 #include "control/state_document.h"
 #include "control/state_file.h"
 #include "control/value_run.h"
 #include "modbus/function_codes.h"
+#include "parvane_version.h"
 #include "server/served_settings.h"
 #include "support/core_state.h"
 #include "tables/coil_table.h"
@@ -27,7 +29,7 @@ namespace {
 // Ordered: documents compare equal only with their members in the same order.
 using json = JsonDocument;
 
-enum class Kind { kRegisterRun, kCoilRun, kConfig, kStateFile, kMissingFile };
+enum class Kind { kRegisterRun, kCoilRun, kConfig, kDeviceId, kStateFile, kMissingFile };
 
 // What a caller of each kind does with a document's text: a state goes through a file.
 bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, std::string* problem)
@@ -45,11 +47,15 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
     RegisterRun registers;
     CoilRun coils;
     ServedSettings settings{};
+    DeviceIdentification identification{};
     switch (kind) {
     case Kind::kRegisterRun:
         return ParseRegisterRun(document, "", &registers, problem) && (ApplyRegisterRun(registers), true);
     case Kind::kCoilRun:
         return ParseCoilRun(document, "", &coils, problem) && (ApplyCoilRun(coils), true);
+    case Kind::kDeviceId:
+        return ParseDeviceIdDocument(document, "", ReadDeviceIdentification(), &identification, problem) &&
+               (ApplyDeviceIdentification(identification), true);
     default:
         return ParseConfigDocument(document, "", ReadServedSettings(), &settings, problem) &&
                (ApplyServedSettings(settings), true);
@@ -57,8 +63,12 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
 }
 
 // The state every case starts from: a few values, a narrowed coil window, code 6 switched off.
+#define DEFAULT_DEVICE_ID                                                                                    \
+    R"({"VendorName": "Parvane", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION            \
+    R"(", "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"})"
 const char* const kStartingState = R"({"format": "parvane-state", "version": 1,
-    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+    "deviceId": )" DEFAULT_DEVICE_ID R"(,
     "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})";
 
 class DocumentsTest : public testing::Test {
@@ -92,7 +102,7 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
 {
     const struct {
         Kind kind;
-        const char* text;
+        std::string text;
         const char* message;
     } cases[] = {
         // Runs: shape, start, count, each value. A syntax error is placed where the parser stopped: the
@@ -119,12 +129,19 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
         {Kind::kConfig, R"({"coils": {"start": 70000, "size": 1}})", "coils: start + size must be at most 65536, got 70000 + 1"},
         {Kind::kConfig, R"({"registers": {"start": 10}})", "registers: missing member 'size'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": -5}})", "registers.size: must be a whole number from 1 to 65536"},
-        {Kind::kConfig, R"({"disabledFunctions": [5, 2]})",
-         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+        {Kind::kConfig, R"({"disabledFunctions": [5, 2], "standardLimits": false})",
+         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
         {Kind::kConfig, R"({"disabledFunctions": 5})", "disabledFunctions: expected a list of function codes such as [5, 6]"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", "unknown member 'disabled'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",
          "coils.size: must be at least 1"},
+        {Kind::kConfig, R"({"standardLimits": 1})", "standardLimits: must be true or false, got 1"},
+        {Kind::kDeviceId, R"({"VendorName": "X", "Vendor": "Y"})", "unknown member 'Vendor'"},
+        {Kind::kDeviceId, R"({"ModelName": 5})", "ModelName: must be a string, got 5"},
+        {Kind::kDeviceId, R"({"VendorName": "Caf\u00e9"})",
+         "VendorName: must be printable ASCII (0x20 to 0x7E), got byte 195 at 3"},
+        {Kind::kDeviceId, R"({"VendorName": "X", "ProductName": ")" + std::string(245, 'p') + R"("})",
+         "ProductName: must be at most 244 characters, got 245"},
         // State files: the file named, format and version, then runs and config with their paths.
         {Kind::kStateFile, R"({"version": 1})", R"(missing member 'format' (a state document has "format": "parvane-state"))"},
         {Kind::kStateFile, R"({"format": "parvane-state"})", "missing member 'version'"},
@@ -144,13 +161,15 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
          R"({"format": "parvane-state", "version": 1, "registers": [{"start": 0, "values": [1]}],
              "config": {"registers": {"start": 0, "size": 0}}})",
          "config.registers.size: must be at least 1"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "deviceId": {"VendorUrl": "\t"}})",
+         "deviceId.VendorUrl: must be printable ASCII (0x20 to 0x7E), got byte 9 at 0"},
         {Kind::kStateFile, "", "not JSON (syntax error at byte 1)"},
         {Kind::kStateFile, R"({"format": "parvane-state",)", "not JSON (syntax error at byte 28)"},
         {Kind::kMissingFile, "", "No such file or directory"},
     };
     const json before = BuildStateDocument();
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(c.text.substr(0, 200));
         const std::string path = c.kind == Kind::kMissingFile ? (folder / "absent.json").string() : file;
         std::string problem;
         EXPECT_FALSE(ParseAndApply(c.kind, c.text, path, &problem));
@@ -162,34 +181,45 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
 
 TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
 {
-    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": []})";
+    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [], "standardLimits": false})";
     const struct {
         Kind kind;
         std::string text;
         std::string stateAfter;   // the state document then, but for "format" and "version"
     } cases[] = {
         {Kind::kRegisterRun, R"({"start": 65534, "values": [1, 65535]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
              "registers": [{"start": 100, "values": [4660, 22136]}, {"start": 65534, "values": [1, 65535]}],
              "coils": [{"start": 0, "values": [1]}]})"},
         {Kind::kCoilRun, R"({"start": 1, "values": [true, false, 1]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
              "registers": [{"start": 100, "values": [4660, 22136]}],
              "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}]})"},
         // A partial config: the members left out keep their values.
         {Kind::kConfig, R"({"registers": {"start": 65535, "size": 1}})",
-         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
-        {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23]},
+        {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23], "standardLimits": false})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23], "standardLimits": false},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kConfig, R"({"standardLimits": true})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": true},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kDeviceId, R"({"ModelName": "M-1", "VendorName": ""})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+             "deviceId": {"VendorName": "", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
+                          "VendorUrl": "", "ProductName": "Parvane", "ModelName": "M-1"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
         // A state is the whole state: what it leaves out is as a fresh launch has it.
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1})",
          std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": []})"},
         {Kind::kStateFile,
-         R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5]},
+         R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5], "standardLimits": true},
+             "deviceId": {"ProductCode": "X-9"},
              "registers": [{"start": 5, "values": [7, 8]}, {"start": 6, "values": [0, 9]}]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5], "standardLimits": true},
+             "deviceId": {"VendorName": "Parvane", "ProductCode": "X-9", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
+                          "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"},
              "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": []})"},
     };
     for (const auto& c : cases) {
@@ -197,8 +227,14 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
         SetUp();
         std::string problem;
         EXPECT_TRUE(ParseAndApply(c.kind, c.text, file, &problem)) << problem;
-        json expected = {{"format", "parvane-state"}, {"version", 1}};
-        expected.update(json::parse(c.stateAfter));
+        // The device identification is the starting state's unless the case names it.
+        const json after = json::parse(c.stateAfter);
+        const json expected = {{"format", "parvane-state"},
+                               {"version", 1},
+                               {"config", after["config"]},
+                               {"deviceId", after.contains("deviceId") ? after["deviceId"] : json::parse(DEFAULT_DEVICE_ID)},
+                               {"registers", after["registers"]},
+                               {"coils", after["coils"]}};
         EXPECT_EQ(BuildStateDocument(), expected);
     }
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "control/state_file.h"
+#include "parvane_version.h"
 #include "support/child_process.h"
 #include "support/core_state.h"
 #include "tables/register_table.h"
@@ -109,7 +110,8 @@ protected:
 TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
 {
     {
-        RunningCli first({"--registers", "100:50", "--coils", "0:10", "--disable", "6", "--save", file.string()});
+        RunningCli first({"--registers", "100:50", "--coils", "0:10", "--disable", "6", "--standard-limits",
+                          "--device-id", "VendorName=Acme Corp", "--device-id", "ModelName=", "--save", file.string()});
         ASSERT_NE(first.modbus, nullptr);
         const uint16_t registers[] = {4660, 22136};
         ASSERT_EQ(modbus_write_registers(first.modbus, 100, 2, registers), 2);
@@ -122,7 +124,10 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
                               "  \"format\": \"parvane-state\",\n"
                               "  \"version\": 1,\n"
                               "  \"config\": {\"registers\":{\"start\":100,\"size\":50},\"coils\":{\"start\":0,"
-                              "\"size\":10},\"disabledFunctions\":[6]},\n"
+                              "\"size\":10},\"disabledFunctions\":[6],\"standardLimits\":true},\n"
+                              "  \"deviceId\": {\"VendorName\":\"Acme Corp\",\"ProductCode\":\"parvane\","
+                              "\"MajorMinorRevision\":\"" PARVANE_VERSION "\",\"VendorUrl\":\"\",\"ProductName\":\"Parvane\","
+                              "\"ModelName\":\"\"},\n"
                               "  \"registers\": [\n"
                               "    {\"start\":100,\"values\":[4660,22136]}\n"
                               "  ],\n"
@@ -149,6 +154,10 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
     EXPECT_EQ(modbus_write_register(second.modbus, 100, 1), -1);
     EXPECT_EQ(errno, EMBXILFUN);
     EXPECT_EQ(modbus_write_registers(second.modbus, 149, 1, registers), 1);
+    // So did the standard limits: 123 registers in one write, 122 beyond the window's end at 149.
+    uint16_t many[123] = {};
+    EXPECT_EQ(modbus_write_registers(second.modbus, 100, 123, many), -1);
+    EXPECT_EQ(errno, EMBXILADD);
     EXPECT_EQ(second.Stop(), 0);
 }
 

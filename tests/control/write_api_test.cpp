@@ -2,6 +2,8 @@
 // parvane-cli, read back through the API and through libmodbus: what a refused write answers and
 // that it changes nothing, and what an accepted one changes, at the edges of the tables.
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <functional>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "http_api_fixture.h"
+#include "parvane_version.h"
 
 namespace {
 
@@ -72,7 +75,8 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
     const Answer stateBefore = Exchange(*http, "GET", "/api/v1/state", "", kToken);
     const Answer configBefore = Exchange(*http, "GET", "/api/v1/config", "", kToken);
     ASSERT_EQ(configBefore.body,
-              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6]})");
+              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6],)"
+              R"("standardLimits":false})");
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
 
@@ -136,7 +140,7 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/config", R"({"registers": {"start": 65000, "size": 1000}})", kToken, 400,
          "registers: start + size must be at most 65536, got 65000 + 1000"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabledFunctions": [5, 7]})",
-         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 15, 16, 22, 23"},
+         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", kToken, 400,
          "unknown member 'disabled'"},
         {"PUT", "/api/v1/config", R"({"coils": {"start": 0, "size": 10, "end": 9}})", kToken, 400,
@@ -145,6 +149,19 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/config", R"({"disabledFunctions": []})", nullptr, 401, kNoToken},
         {"POST", "/api/v1/config", R"({"disabledFunctions": []})", kToken, 405,
          "POST is not allowed on /api/v1/config; use GET, PUT"},
+
+        {"PUT", "/api/v1/config", R"({"disabledFunctions": [], "standardLimits": "yes"})", kToken, 400,
+         R"(standardLimits: must be true or false, got "yes")"},
+
+        {"PUT", "/api/v1/device-id", R"({"VendorName": "Acme", "ModelName": ")" + std::string(245, 'm') + R"("})",
+         kToken, 400, "ModelName: must be at most 244 characters, got 245"},
+        {"PUT", "/api/v1/device-id", R"({"VendorName": "Acme", "ProductName": "a\nb"})", kToken, 400,
+         "ProductName: must be printable ASCII (0x20 to 0x7E), got byte 10 at 1"},
+        {"PUT", "/api/v1/device-id", R"({"VendorName": "Acme", "Vendor": "Acme"})", kToken, 400,
+         "unknown member 'Vendor'"},
+        {"PUT", "/api/v1/device-id", R"(["Acme"])", kToken, 400,
+         R"(expected an object such as {"VendorName": "Parvane"})"},
+        {"DELETE", "/api/v1/device-id", "", kToken, 405, "DELETE is not allowed on /api/v1/device-id; use GET, PUT"},
 
         {"PUT", "/api/v1/state", R"({"format": "parvane-state", "version": 1)", kToken, 400,
          "not JSON (syntax error at byte "},
@@ -243,9 +260,11 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
         std::string config;   // the answer, and GET's afterwards
     } steps[] = {
         {R"({"registers": {"start": 100, "size": 10}, "disabledFunctions": [16, 6]})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16]})"},
-        {R"({"coils": {"start": 65535, "size": 1}})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16]})"},
+         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
+         R"("standardLimits":false})"},
+        {R"({"coils": {"start": 65535, "size": 1}, "standardLimits": true})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16],)"
+         R"("standardLimits":true})"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.body);
@@ -295,7 +314,11 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
                          {"version", 1},
                          {"config", {{"registers", {{"start", 0}, {"size", 65536}}},
                                      {"coils", {{"start", 1}, {"size", 65535}}},
-                                     {"disabledFunctions", {5, 6, 15, 16, 22}}}},
+                                     {"disabledFunctions", {5, 6, 15, 16, 22}},
+                                     {"standardLimits", true}}},
+                         {"deviceId", {{"VendorName", "Acme"}, {"ProductCode", "A-1"}, {"MajorMinorRevision", "2.3"},
+                                       {"VendorUrl", "http://acme.example"}, {"ProductName", "Meter"},
+                                       {"ModelName", std::string(244, 'M')}}},
                          {"registers", {{{"start", 0}, {"values", allRegisters}}}},
                          {"coils", {{{"start", 0}, {"values", allCoils}}}}};
     const std::string fullText = full.dump();
@@ -307,7 +330,9 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
         // The members a state leaves out are a fresh launch's: every other cell zero.
         {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "values": [1, 0, 2]}]})",
          R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
-         R"("coils":{"start":0,"size":65536},"disabledFunctions":[]},)"
+         R"("coils":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false},)"
+         R"("deviceId":{"VendorName":"Parvane","ProductCode":"parvane","MajorMinorRevision":")" PARVANE_VERSION
+         R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"Modbus/TCP test server"},)"
          R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[]})"},
         {fullText, fullText},
     };
@@ -323,6 +348,33 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
     EXPECT_EQ(errno, EMBXILADD);
     EXPECT_EQ(modbus_write_register(client.context, 0, 1), -1);
     EXPECT_EQ(errno, EMBXILFUN);
+}
+
+// A PUT names any of the objects and answers the whole set; a client then reads what it set.
+TEST_F(HttpApiTest, DeviceIdPutChangesWhatAModbusClientReads)
+{
+    Run();
+    const Answer put = Exchange(*http, "PUT", "/api/v1/device-id", R"({"ModelName": "M-1", "VendorName": "Acme"})");
+    EXPECT_EQ(put.status, 200);
+    const std::string expected = R"({"VendorName":"Acme","ProductCode":"parvane","MajorMinorRevision":")" PARVANE_VERSION
+                                 R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"M-1"})";
+    EXPECT_EQ(put.body, expected);
+    EXPECT_EQ(Exchange(*http, "GET", "/api/v1/device-id", "").body, expected);
+
+    ModbusClient client(modbusPort);
+    ASSERT_TRUE(client.connected);
+    const uint8_t request[] = {0x01, 0x2B, 0x0E, 0x04, 0x05};   // unit 1, individual access to object 5
+    ASSERT_GT(modbus_send_raw_request(client.context, request, sizeof request), 0);
+    // libmodbus cannot size a code 43 confirmation, so the response is read from its socket.
+    const std::vector<uint8_t> expectedResponse = {0x2B, 0x0E, 0x04, 0x82, 0x00, 0x00, 0x01, 0x05, 0x03, 'M', '-', '1'};
+    const int socket = modbus_get_socket(client.context);
+    ASSERT_EQ(fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) & ~O_NONBLOCK), 0);   // libmodbus's is non-blocking
+    const timeval limit = {5, 0};
+    ASSERT_EQ(setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit), 0);
+    uint8_t response[7 + 12 + 1] = {};
+    ASSERT_EQ(recv(socket, response, 7 + expectedResponse.size(), MSG_WAITALL), 7 + static_cast<ssize_t>(expectedResponse.size()));
+    EXPECT_EQ(response[5], 1 + expectedResponse.size());   // the MBAP length: unit and PDU
+    EXPECT_EQ(std::vector<uint8_t>(response + 7, response + 7 + expectedResponse.size()), expectedResponse);
 }
 
 }  // namespace

@@ -6,8 +6,10 @@
 
 #include "modbus/build_response.h"
 #include "modbus/decode_request.h"
+#include "modbus/device_identification.h"
 #include "modbus/execute_request.h"
 #include "modbus/modbus_limits.h"
+#include "modbus/standard_limits.h"
 #include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
@@ -54,4 +56,6 @@ inline void ResetDataTables()
     for (unsigned code = 0; code < 256; ++code) {
         SetFunctionEnabled(static_cast<uint8_t>(code), true);
     }
+    SetStandardLimits(false);
+    ApplyDeviceIdentification(DefaultDeviceIdentification());
 }

@@ -74,6 +74,9 @@ const DecodeCase kDecodeCases[] = {
     {"Code2", TwoFields(2, 0, 1), kIllegalFunction},
     {"Code4", TwoFields(4, 0, 1), kIllegalFunction},
     {"Code7", TwoFields(7, 0, 1), kIllegalFunction},
+    {"Code9", TwoFields(9, 0, 1), kIllegalFunction},
+    {"Code42", TwoFields(42, 0, 1), kIllegalFunction},
+    {"Code0xAB", TwoFields(0xAB, 0x0E01, 0), kIllegalFunction},
     {"Code17", TwoFields(17, 0, 1), kIllegalFunction},
     {"Code127", TwoFields(127, 0, 1), kIllegalFunction},
     {"Code0x83", TwoFields(0x83, 0, 1), kIllegalFunction},
@@ -127,6 +130,27 @@ const DecodeCase kDecodeCases[] = {
     {"ReadWrite1And0Count0", ReadWriteRequest(1, 0, 0, 0), kIllegalDataValue},
     {"ReadWrite1And2Count5", ReadWriteRequest(1, 2, 5, 5), kIllegalDataValue},
     {"ReadWrite1And128Count0", ReadWriteRequest(1, 128, 0, 0), kIllegalDataValue},
+    // The write limits are the server's own unless standard limits are on (see below).
+    {"WriteCoils1968Count246", WriteCoilsRequest(1968, 246, 246), kIllegalDataValue},
+    {"WriteRegisters123Count246", WriteRegistersRequest(123, 246, 246), kIllegalDataValue},
+    {"ReadWrite1And121Count242", ReadWriteRequest(1, 121, 242, 242), kIllegalDataValue},
+    // Code 8: only sub-function 0, whose data may be of any length; no sub-function is malformed.
+    {"ReturnQueryData", TwoFields(8, 0x0000, 0xA537), kNoException},
+    {"ReturnQueryDataNoData", Shortened(TwoFields(8, 0x0000, 0), 2), kNoException},
+    {"ReturnQueryDataLongest", Lengthened(TwoFields(8, 0x0000, 0), kAduCapacity - 12), kNoException},
+    {"DiagnosticsSubFunction1", TwoFields(8, 0x0001, 0), kIllegalFunction},
+    {"DiagnosticsSubFunctionFFFF", TwoFields(8, 0xFFFF, 0), kIllegalFunction},
+    {"DiagnosticsHalfSubFunction", Shortened(TwoFields(8, 0x0000, 0), 3), kIllegalDataValue},
+    {"DiagnosticsOnlyCode", Shortened(TwoFields(8, 0x0000, 0), 4), kIllegalDataValue},
+    // Code 43: MEI type 14 only, read device id codes 1 to 4, three bytes after the code.
+    {"DeviceIdBasic", Shortened(TwoFields(43, 0x0E01, 0x0000), 1), kNoException},
+    {"DeviceIdIndividual", Shortened(TwoFields(43, 0x0E04, 0x0500), 1), kNoException},
+    {"DeviceIdReadCode0", Shortened(TwoFields(43, 0x0E00, 0x0000), 1), kIllegalDataValue},
+    {"DeviceIdReadCode5", Shortened(TwoFields(43, 0x0E05, 0x0000), 1), kIllegalDataValue},
+    {"DeviceIdMeiType13", Shortened(TwoFields(43, 0x0D01, 0x0000), 1), kIllegalFunction},
+    {"DeviceIdNoObjectId", Shortened(TwoFields(43, 0x0E01, 0x0000), 2), kIllegalDataValue},
+    {"DeviceIdOnlyMeiType", Shortened(TwoFields(43, 0x0E01, 0x0000), 3), kIllegalDataValue},
+    {"DeviceIdLonger", TwoFields(43, 0x0E01, 0x0000), kNoException},
     // Length: one byte short of each code's request is refused, extra bytes are ignored.
     {"ReadCoilsShort", Shortened(TwoFields(1, 0, 1), 1), kIllegalDataValue},
     {"ReadRegistersLength11", Shortened(TwoFields(3, 0, 1), 1), kIllegalDataValue},
@@ -174,6 +198,38 @@ TEST_P(DecodeCaseTest, AnswersExpectedExceptionCode)
 INSTANTIATE_TEST_SUITE_P(Requests, DecodeCaseTest, ::testing::ValuesIn(kDecodeCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// With standard limits the write quantities are the Modbus application protocol's own.
+const DecodeCase kStandardLimitCases[] = {
+    {"WriteCoils1968Count246", WriteCoilsRequest(1968, 246, 246), kNoException},
+    {"WriteCoils1969Count247", WriteCoilsRequest(1969, 247, 247), kIllegalDataValue},
+    {"WriteRegisters123Count246", WriteRegistersRequest(123, 246, 246), kNoException},
+    {"WriteRegisters124Count248", WriteRegistersRequest(124, 248, 248), kIllegalDataValue},
+    {"ReadWrite125And121", ReadWriteRequest(125, 121, 242, 242), kNoException},
+    {"ReadWrite1And122Count244", ReadWriteRequest(1, 122, 244, 244), kIllegalDataValue},
+    {"ReadWrite126And1", ReadWriteRequest(126, 1, 2, 2), kIllegalDataValue},
+    {"WriteCoils1968Short", WriteCoilsRequest(1968, 246, 245), kIllegalDataValue},
+};
+
+class StandardLimitCaseTest : public DecodeCaseTest {
+protected:
+    void SetUp() override
+    {
+        ResetDataTables();
+        SetStandardLimits(true);
+    }
+    void TearDown() override { SetStandardLimits(false); }
+};
+
+TEST_P(StandardLimitCaseTest, AnswersExpectedExceptionCode)
+{
+    ExceptionCode code = 0xFF;
+    AnswerRequest(GetParam().request, &code);
+    EXPECT_EQ(code, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, StandardLimitCaseTest, ::testing::ValuesIn(kStandardLimitCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST(DecodeRequest, WriteRegistersFillsRecordInNativeOrder)
 {
     ResetDataTables();
@@ -203,11 +259,12 @@ TEST(DecodeRequest, DisabledCodeWinsOverBadQuantity)
 
 TEST(DecodeRequest, EveryImplementedCodeCanBeDisabled)
 {
-    for (uint8_t functionCode : {1, 3, 5, 6, 15, 16, 22, 23}) {
+    for (uint8_t functionCode : {1, 3, 5, 6, 8, 15, 16, 22, 23, 43}) {
         ResetDataTables();
         SetFunctionEnabled(functionCode, false);
         ExceptionCode code = 0;
-        AnswerRequest(TwoFields(functionCode, 0, 1), &code);
+        // Code 43 needs MEI type 14 and read code 1 in its first field to be served at all.
+        AnswerRequest(TwoFields(functionCode, functionCode == 43 ? 0x0E01 : 0, 1), &code);
         EXPECT_EQ(code, kIllegalFunction) << "code " << int(functionCode);
     }
 }

@@ -86,19 +86,34 @@ TEST(GuardPage, RandomRequestsOfImplementedCodes)
     uint8_t* adu = guarded.Buffer();
     ASSERT_NE(adu, nullptr);
     std::mt19937 random(20261207);
-    const uint8_t codes[] = {1, 3, 5, 6, 15, 16, 22, 23};
+    const uint8_t codes[] = {1, 3, 5, 6, 8, 15, 16, 22, 23, 43};
+    // Device identification values of every length up to the longest, so that streams need "more follows".
+    const char longText[kMaxDeviceIdValueLength] = {};
     for (int round = 0; round < 200000; ++round) {
         for (uint16_t i = 0; i < kAduCapacity; ++i) {
             adu[i] = static_cast<uint8_t>(random());
         }
-        adu[kFunctionCodeOffset] = codes[random() % 8];
+        if (round % 1000 == 0) {
+            DeviceIdentification identification{};
+            for (int id = 0; id < kDeviceIdObjectCount; ++id) {
+                SetDeviceIdObject(&identification, id, longText, random() % (kMaxDeviceIdValueLength + 1));
+            }
+            ApplyDeviceIdentification(identification);
+            SetStandardLimits(round % 2000 == 0);
+        }
+        adu[kFunctionCodeOffset] = codes[random() % sizeof codes];
+        if (adu[kFunctionCodeOffset] == kFunctionEncapsulatedInterface && random() % 2 == 0) {
+            adu[kMeiTypeOffset] = kMeiReadDeviceIdentification;
+            adu[kReadDeviceIdCodeOffset] = static_cast<uint8_t>(random() % 6);
+            adu[kObjectIdOffset] = static_cast<uint8_t>(random() % 8);
+        }
         // Small quantities and matching byte counts half of the time, so requests get past decoding.
         if (random() % 2 == 0) {
             adu[10] = 0;
-            adu[11] = static_cast<uint8_t>(random() % 126);
+            adu[11] = static_cast<uint8_t>(random() % 128);
             adu[12] = static_cast<uint8_t>(adu[7] == 15 ? (adu[11] + 7) / 8 : 2 * adu[11]);
             adu[14] = 0;
-            adu[15] = static_cast<uint8_t>(random() % 101);
+            adu[15] = static_cast<uint8_t>(random() % 124);
             adu[16] = static_cast<uint8_t>(2 * adu[15]);
         }
         const uint16_t length = static_cast<uint16_t>(kMinRequestLength + random() % (kAduCapacity - kMinRequestLength + 1));

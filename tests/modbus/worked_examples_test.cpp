@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "modbus/adu_test_helpers.h"
+#include "parvane_version.h"
 
 namespace {
 
@@ -32,6 +35,20 @@ struct WorkedExample {
 };
 
 void Nothing() {}
+
+void SetDeviceId(const char* const (&texts)[kDeviceIdObjectCount])
+{
+    DeviceIdentification identification{};
+    for (int id = 0; id < kDeviceIdObjectCount; ++id) {
+        SetDeviceIdObject(&identification, id, texts[id], std::strlen(texts[id]));
+    }
+    ApplyDeviceIdentification(identification);
+}
+
+void SetShortDeviceId()
+{
+    SetDeviceId({"Vn", "Pc", "1.2", "U", "Pn", ""});
+}
 
 void PrintTo(const WorkedExample& example, std::ostream* out) { *out << example.name; }
 
@@ -154,6 +171,97 @@ const WorkedExample kWorkedExamples[] = {
          EXPECT_EQ(0, std::memcmp(coils + 1, expected, 10));
          EXPECT_EQ(coils[11], 0);
      }},
+    {"ReadWriteWritesFirstUnderStandardLimits",
+     [] { PokeRegister(10, 5); PokeRegister(11, 6); SetStandardLimits(true); },
+     {0x00, 0x05, 0x00, 0x00, 0x00, 0x0D, 0x01,
+      0x17, 0x00, 0x0A, 0x00, 0x02,              // code 23, read 10..11
+      0x00, 0x0B, 0x00, 0x01, 0x02, 0x00, 0x07}, // write 7 to register 11
+     {0x00, 0x05, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x17, 0x04, 0x00, 0x05, 0x00, 0x07},       // register 11 as just written
+     [] { EXPECT_EQ(Register(10), 5); EXPECT_EQ(Register(11), 7); }},
+    {"WriteFirstWithReadRunOutsideWindowWritesNothing",
+     [] { SetRegisterWindow(0, 99); PokeRegister(11, 6); SetStandardLimits(true); },
+     {0x00, 0x06, 0x00, 0x00, 0x00, 0x0D, 0x01,
+      0x17, 0x00, 0x63, 0x00, 0x02,              // read 99..100 (one past the window)
+      0x00, 0x0B, 0x00, 0x01, 0x02, 0x00, 0x07}, // write 7 to register 11 (inside)
+     {0x00, 0x06, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x97, 0x02},
+     [] { EXPECT_EQ(Register(11), 6); }},
+    {"ReturnQueryDataEchoes",
+     Nothing,
+     {0x00, 0x0F, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x08, 0x00, 0x00, 0xA5, 0x37, 0x42},       // code 8, sub-function 0, three data bytes
+     {0x00, 0x0F, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x08, 0x00, 0x00, 0xA5, 0x37, 0x42},
+     Nothing},
+    {"DiagnosticsOtherSubFunction",
+     Nothing,
+     {0x00, 0x10, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x08, 0x00, 0x01, 0x00, 0x00},             // sub-function 1, Restart Communications
+     {0x00, 0x10, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x88, 0x01},
+     Nothing},
+    {"DiagnosticsWithoutSubFunction",
+     Nothing,
+     {0x00, 0x11, 0x00, 0x00, 0x00, 0x02, 0x01,
+      0x08},
+     {0x00, 0x11, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x88, 0x03},
+     Nothing},
+    {"DiagnosticsDisabled",
+     [] { SetFunctionEnabled(8, false); },
+     {0x00, 0x12, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x08, 0x00, 0x00, 0x12, 0x34},
+     {0x00, 0x12, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x88, 0x01},
+     Nothing},
+    {"DeviceIdRegularStream",
+     SetShortDeviceId,
+     {0x00, 0x13, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x02, 0x00},                   // MEI 14, regular stream from object 0
+     {0x00, 0x13, 0x00, 0x00, 0x00, 0x1E, 0x01,
+      0x2B, 0x0E, 0x02, 0x82, 0x00, 0x00, 0x06,  // conformity 0x82, no more, 6 objects
+      0x00, 0x02, 'V', 'n', 0x01, 0x02, 'P', 'c', 0x02, 0x03, '1', '.', '2',
+      0x03, 0x01, 'U', 0x04, 0x02, 'P', 'n', 0x05, 0x00},
+     Nothing},
+    {"DeviceIdExtendedStreamIsRegular",
+     SetShortDeviceId,
+     {0x00, 0x14, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x03, 0x04},                   // extended stream from object 4
+     {0x00, 0x14, 0x00, 0x00, 0x00, 0x0E, 0x01,
+      0x2B, 0x0E, 0x03, 0x82, 0x00, 0x00, 0x02,
+      0x04, 0x02, 'P', 'n', 0x05, 0x00},
+     Nothing},
+    {"DeviceIdBasicStreamFromObject3RestartsAt0",
+     SetShortDeviceId,
+     {0x00, 0x15, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x01, 0x03},                   // object 3 is not a basic one
+     {0x00, 0x15, 0x00, 0x00, 0x00, 0x15, 0x01,
+      0x2B, 0x0E, 0x01, 0x82, 0x00, 0x00, 0x03,
+      0x00, 0x02, 'V', 'n', 0x01, 0x02, 'P', 'c', 0x02, 0x03, '1', '.', '2'},
+     Nothing},
+    {"DeviceIdIndividualObject2",
+     SetShortDeviceId,
+     {0x00, 0x16, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x04, 0x02},
+     {0x00, 0x16, 0x00, 0x00, 0x00, 0x0D, 0x01,
+      0x2B, 0x0E, 0x04, 0x82, 0x00, 0x00, 0x01,
+      0x02, 0x03, '1', '.', '2'},
+     Nothing},
+    {"DeviceIdIndividualUnknownObject",
+     Nothing,
+     {0x00, 0x17, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x04, 0x06},
+     {0x00, 0x17, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0xAB, 0x02},
+     Nothing},
+    {"DeviceIdBadReadCode",
+     Nothing,
+     {0x00, 0x18, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x2B, 0x0E, 0x05, 0x00},
+     {0x00, 0x18, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0xAB, 0x03},
+     Nothing},
     {"ExceptionKeepsHighBitCode",
      Nothing,
      {0x00, 0x0E, 0x00, 0x00, 0x00, 0x06, 0x01,
@@ -166,6 +274,7 @@ const WorkedExample kWorkedExamples[] = {
 class WorkedExampleTest : public ::testing::TestWithParam<WorkedExample> {
 protected:
     void SetUp() override { ResetDataTables(); }
+    void TearDown() override { ResetDataTables(); }
 };
 
 TEST_P(WorkedExampleTest, AnswersByteForByte)
@@ -209,6 +318,69 @@ TEST(LargestResponses, ReadOf125RegistersFillsTwoHundredFiftyBytes)
     for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
         ASSERT_EQ((response[9 + 2 * i] << 8) | response[10 + 2 * i], 0x0101 * i + 0x8000);
     }
+}
+
+// A fresh launch answers the basic objects with its own names and the version --version prints.
+TEST(DeviceIdentification, BasicStreamOfDefaults)
+{
+    ResetDataTables();
+    Bytes expected = {0x00, 0x19, 0x00, 0x00, 0x00, 0x00, 0x01, 0x2B, 0x0E, 0x01, 0x82, 0x00, 0x00, 0x03};
+    uint8_t id = 0;
+    for (const char* text : {"Parvane", "parvane", PARVANE_VERSION}) {
+        expected.push_back(id++);
+        expected.push_back(static_cast<uint8_t>(std::strlen(text)));
+        expected.insert(expected.end(), text, text + std::strlen(text));
+    }
+    EXPECT_EQ(AnswerRequest(WithMbapLength({0x00, 0x19, 0x00, 0x00, 0x00, 0x00, 0x01, 0x2B, 0x0E, 0x01, 0x00})),
+              WithMbapLength(expected));
+}
+
+// Objects too long for one response: each response carries what fits, says "more follows" and the
+// next object id, and the client asks again from there until it has them all.
+TEST(DeviceIdentification, StreamContinuesWhereMoreFollowsSays)
+{
+    ResetDataTables();
+    // 2 + 121 + 2 + 121 fills the 246 bytes after the response's fields exactly.
+    const std::string texts[] = {std::string(244, 'a'), std::string(121, 'b'), std::string(121, 'c'),
+                                 std::string(244, 'd'), std::string(50, 'e'), ""};
+    DeviceIdentification identification{};
+    for (int id = 0; id < kDeviceIdObjectCount; ++id) {
+        SetDeviceIdObject(&identification, id, texts[id].data(), texts[id].size());
+    }
+    ApplyDeviceIdentification(identification);
+
+    const std::vector<uint8_t> expectedCounts = {1, 2, 1, 2};
+    std::vector<uint8_t> counts;
+    std::vector<std::string> received;
+    uint8_t next = 0;
+    do {
+        const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1, 0x2B, 0x0E, 0x02, next}));
+        ASSERT_GE(response.size(), 14u);
+        ASSERT_LE(response.size(), kAduCapacity);
+        ASSERT_EQ(response[7], 0x2B);
+        const bool more = response[11] == 0xFF;
+        ASSERT_TRUE(more || response[11] == 0x00);
+        next = response[12];
+        ASSERT_TRUE(more || next == 0) << "next object id without more follows";
+        counts.push_back(response[13]);
+        size_t at = 14;
+        for (uint8_t i = 0; i < response[13]; ++i) {
+            ASSERT_EQ(response[at], received.size());
+            const uint8_t length = response[at + 1];
+            ASSERT_LE(at + 2 + length, response.size());
+            received.emplace_back(response.begin() + at + 2, response.begin() + at + 2 + length);
+            at += 2 + length;
+        }
+        ASSERT_EQ(at, response.size());
+        if (!more) {
+            break;
+        }
+        ASSERT_EQ(next, received.size());
+    } while (counts.size() < 10);
+    EXPECT_EQ(counts, expectedCounts);
+    EXPECT_EQ(received, std::vector<std::string>(std::begin(texts), std::end(texts)));
+    // The longest value still answers individual access whole.
+    EXPECT_EQ(AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1, 0x2B, 0x0E, 0x04, 0x03})).size(), 14u + 2 + 244);
 }
 
 }  // namespace

@@ -214,6 +214,35 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         EXPECT_EQ(output.rfind("parvane-cli: ", 0), 0u) << output;
         EXPECT_NE(output.find("\nUsage: parvane-cli"), std::string::npos);
     }
+    // The same with the line itself.
+    const std::string longValue(245, 'x');
+    const struct {
+        std::vector<std::string> options;
+        std::string line;
+    } told[] = {
+        {{"--device-id", "Vendor=Acme"},
+         "--device-id: expected NAME=VALUE with NAME one of VendorName, ProductCode, MajorMinorRevision, VendorUrl, "
+         "ProductName, ModelName, got 'Vendor=Acme'"},
+        {{"--device-id", "VendorName"}, "--device-id: expected NAME=VALUE with NAME one of VendorName, ProductCode, "
+                                        "MajorMinorRevision, VendorUrl, ProductName, ModelName, got 'VendorName'"},
+        {{"--device-id", "ModelName=" + longValue}, "--device-id: ModelName: must be at most 244 characters, got 245"},
+        {{"--device-id", "VendorUrl=a\tb"},
+         "--device-id: VendorUrl: must be printable ASCII (0x20 to 0x7E), got byte 9 at 1"},
+        {{"--device-id"}, "option --device-id needs a value"},
+        {{"--standard-limits", "--load", "state.json"},
+         "--load takes the limits from its file: leave out --standard-limits, or set \"standardLimits\": true in the "
+         "file's config"},
+        {{"--device-id", "ProductName=P", "--load", "state.json"},
+         "--load takes the device identification from its file: leave out --device-id, or set it in the file's "
+         "deviceId"},
+    };
+    for (const auto& c : told) {
+        SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1].substr(0, 20) : ""));
+        Run(c.options, true);
+        const std::string output = child->ReadToEnd(kBound);
+        EXPECT_EQ(child->WaitForExit(kBound), 2);
+        EXPECT_EQ(output.substr(0, output.find('\n')), "parvane-cli: " + c.line);
+    }
 }
 
 // `parvane-cli --port 0 | grep -m1 Listening`: the system chooses the port, and the line tells it.

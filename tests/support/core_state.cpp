@@ -1,6 +1,8 @@
 #include "support/core_state.h"
 
+#include "modbus/device_identification.h"
 #include "modbus/function_codes.h"
+#include "modbus/standard_limits.h"
 #include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
@@ -12,4 +14,6 @@ void ResetServedData()
     for (uint8_t code : kServedFunctionCodes) {
         SetFunctionEnabled(code, true);
     }
+    SetStandardLimits(false);
+    ApplyDeviceIdentification(DefaultDeviceIdentification());
 }
