@@ -8,6 +8,8 @@
 #include "control/json_rules.h"
 #include "tables/address_window.h"
 #include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 namespace {
@@ -76,12 +78,18 @@ json BuildStateDocument()
     PeekRegisters(0, kTableSize, registers.data());
     std::vector<uint8_t> coils(kTableSize);
     PeekCoils(0, kTableSize, coils.data());
+    std::vector<uint16_t> inputRegisters(kTableSize);
+    PeekInputRegisters(0, kTableSize, inputRegisters.data());
+    std::vector<uint8_t> discreteInputs(kTableSize);
+    PeekDiscreteInputs(0, kTableSize, discreteInputs.data());
     json document = json::object();
     document["format"] = kStateFormat;
     document["version"] = kStateVersion;
     document["config"] = BuildConfigDocument(ReadServedSettings());
     document["registers"] = NonZeroRuns(registers);
     document["coils"] = NonZeroRuns(coils);
+    document["inputRegisters"] = NonZeroRuns(inputRegisters);
+    document["discreteInputs"] = NonZeroRuns(discreteInputs);
     return document;
 }
 
@@ -91,7 +99,8 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         *problem = "expected an object with \"format\": \"parvane-state\"";
         return false;
     }
-    if (!HasOnlyMembers(document, "", {"format", "version", "config", "registers", "coils"}, problem)) {
+    if (!HasOnlyMembers(document, "", {"format", "version", "config", "registers", "coils", "inputRegisters", "discreteInputs"},
+                        problem)) {
         return false;
     }
     if (!document.contains("format")) {
@@ -118,7 +127,9 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         return false;
     }
     if (!ParseRuns(document, "registers", ParseRegisterRun, &read.registers, problem) ||
-        !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem)) {
+        !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem) ||
+        !ParseRuns(document, "inputRegisters", ParseRegisterRun, &read.inputRegisters, problem) ||
+        !ParseRuns(document, "discreteInputs", ParseCoilRun, &read.discreteInputs, problem)) {
         return false;
     }
     *state = std::move(read);
@@ -131,6 +142,10 @@ void ApplyStateDocument(const StateDocument& state)
     PokeRegisters(0, kTableSize, registers.data());
     const std::vector<uint8_t> coils = TableOfRuns<uint8_t>(state.coils);
     PokeCoils(0, kTableSize, coils.data());
+    const std::vector<uint16_t> inputRegisters = TableOfRuns<uint16_t>(state.inputRegisters);
+    PokeInputRegisters(0, kTableSize, inputRegisters.data());
+    const std::vector<uint8_t> discreteInputs = TableOfRuns<uint8_t>(state.discreteInputs);
+    PokeDiscreteInputs(0, kTableSize, discreteInputs.data());
     ApplyServedSettings(state.settings);
 }
 
@@ -139,7 +154,7 @@ std::string StateDocumentText(const json& document)
     // The members in the documented order, whichever order the document was built in.
     std::string text = "{";
     const char* separator = "\n";
-    for (const char* name : {"format", "version", "config", "registers", "coils"}) {
+    for (const char* name : {"format", "version", "config", "registers", "coils", "inputRegisters", "discreteInputs"}) {
         if (!document.contains(name)) {
             continue;
         }

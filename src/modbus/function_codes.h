@@ -23,16 +23,22 @@ inline constexpr uint8_t kRegisterFunctionCodes[] = {kFunctionReadRegisters, kFu
 inline constexpr uint8_t kCoilFunctionCodes[] = {kFunctionReadCoils, kFunctionWriteSingleCoil, kFunctionWriteCoils};
 inline constexpr uint8_t kDiscreteInputFunctionCodes[] = {kFunctionReadDiscreteInputs};
 inline constexpr uint8_t kInputRegisterFunctionCodes[] = {kFunctionReadInputRegisters};
-inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadRegisters,
+inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadDiscreteInputs,
+                                                   kFunctionReadRegisters,     kFunctionReadInputRegisters,
                                                    kFunctionWriteSingleCoil,   kFunctionWriteSingleRegister,
                                                    kFunctionWriteCoils,        kFunctionWriteRegisters,
                                                    kFunctionMaskWriteRegister, kFunctionReadWriteRegisters};
 inline constexpr int kRegisterFunctionCount = static_cast<int>(sizeof kRegisterFunctionCodes);
 inline constexpr int kCoilFunctionCount = static_cast<int>(sizeof kCoilFunctionCodes);
+inline constexpr int kDiscreteInputFunctionCount = static_cast<int>(sizeof kDiscreteInputFunctionCodes);
+inline constexpr int kInputRegisterFunctionCount = static_cast<int>(sizeof kInputRegisterFunctionCodes);
 inline constexpr int kServedFunctionCount = static_cast<int>(sizeof kServedFunctionCodes);
-static_assert(kRegisterFunctionCount + kCoilFunctionCount == kServedFunctionCount);
+// Every served code belongs to exactly one table's group.
+static_assert(kRegisterFunctionCount + kCoilFunctionCount + kDiscreteInputFunctionCount +
+                  kInputRegisterFunctionCount ==
+              kServedFunctionCount);
 
-// The served codes as messages list them, e.g. "1, 3, 5, 6, 15, 16, 22, 23" with ", ".
+// The served codes as messages list them, e.g. "1, 2, 3, 4, 5, 6, 15, 16, 22, 23" with ", ".
 std::string ServedFunctionCodesText(const char* separator);
 
 // True for the codes above; every other code is answered with Illegal Function.

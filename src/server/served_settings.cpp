@@ -41,5 +41,11 @@ void ApplyServedSettings(const ServedSettings& settings)
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
     SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
+    for (uint8_t code : kInputRegisterFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
     SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
+    for (uint8_t code : kDiscreteInputFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
 }
