@@ -12,6 +12,9 @@
 #include "modbus/execute_request.h"
 #include "modbus/modbus_limits.h"
 #include "tables/coil_table.h"
+#include "tables/data_tables.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 namespace {
@@ -58,15 +61,28 @@ Bytes ReadWriteRegistersRequest()
     return WithMbapLength(adu);
 }
 
+// Code 2: 2,000 discrete inputs from address 10,000.
+Bytes ReadDiscreteInputsRequest()
+{
+    return WithMbapLength({0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x02, 0x27, 0x10, 0x07, 0xD0});
+}
+
+// Code 4: 125 input registers from address 1,000.
+Bytes ReadInputRegistersRequest()
+{
+    return WithMbapLength({0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x04, 0x03, 0xE8, 0x00, 0x7D});
+}
+
 void FillTables()
 {
-    InitRegisterTable();
-    InitCoilTable();
+    InitDataTables();
     for (uint32_t address = 0; address < kTableSize; ++address) {
         const uint16_t value = static_cast<uint16_t>(address * 2654435761u >> 16);
         const uint8_t coil = static_cast<uint8_t>(value & 1);
         PokeRegisters(address, 1, &value);
         PokeCoils(address, 1, &coil);
+        PokeInputRegisters(address, 1, &value);
+        PokeDiscreteInputs(address, 1, &coil);
     }
 }
 
@@ -100,6 +116,8 @@ BENCHMARK_CAPTURE(RequestPath, ReadRegisters125, ReadRegistersRequest);
 BENCHMARK_CAPTURE(RequestPath, WriteRegisters100, WriteRegistersRequest);
 BENCHMARK_CAPTURE(RequestPath, ReadCoils2000, ReadCoilsRequest);
 BENCHMARK_CAPTURE(RequestPath, ReadWriteRegisters125And100, ReadWriteRegistersRequest);
+BENCHMARK_CAPTURE(RequestPath, ReadDiscreteInputs2000, ReadDiscreteInputsRequest);
+BENCHMARK_CAPTURE(RequestPath, ReadInputRegisters125, ReadInputRegistersRequest);
 
 }  // namespace
 

@@ -26,6 +26,9 @@
 #                           interface switched on but not asked anything)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
 #   --no-build              use build/ as it is
+#   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
+#                           commit) as the server "before", beside this build's, e.g.
+#                           --servers "before cli" --before ../old/build/parvane-cli
 #
 # How it measures. Client and server share CPU 0 (the client under taskset -c 0, the server moved
 # there with taskset -a after it answers): that placement measures the CPU cost per request and
@@ -50,6 +53,8 @@ table_reps=20
 poll_rate=10
 servers=""
 build=1
+before_server=""
+
 usage() { sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'; }
 if [ $# -gt 0 ] && [[ $1 != -* ]]; then
   mode=$1
@@ -66,6 +71,7 @@ while [ $# -gt 0 ]; do
     --poll-rate) poll_rate=$2; shift 2 ;;
     --servers) servers=$2; shift 2 ;;
     --no-build) build=0; shift ;;
+    --before) before_server=$2; shift 2 ;;
     -h | --help) usage; exit 0 ;;
     *) usage >&2; exit 2 ;;
   esac
@@ -175,6 +181,7 @@ server_command() {
     floor) server_argv=("$floor_server" --port "$port" --seconds "$server_lifetime") ;;
     libmodbus) server_argv=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
     cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
+    before) server_argv=("$before_server" --port "$port" --bind 127.0.0.1) ;;
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
@@ -185,6 +192,7 @@ server_label() {
     floor) echo "framing-only floor" ;;
     libmodbus) echo "libmodbus server" ;;
     cli) echo "parvane-cli" ;;
+    before) echo "parvane-cli (before)" ;;
     cli_http) echo "parvane-cli --http, polled" ;;
     console) echo "parvane (window)" ;;
   esac
@@ -343,7 +351,7 @@ print_table() { # phase title server...
   local subject reference
   for subject in cli console; do
     [[ " $* " == *" $subject "* ]] || continue
-    for reference in libmodbus floor; do
+    for reference in before libmodbus floor; do
       [[ " $* " == *" $reference "* ]] || continue
       printf '| %-28s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
@@ -382,7 +390,10 @@ choose_servers() {
     [ -x "$console_server" ] && chosen+=(console)
   fi
   for name in "${chosen[@]}"; do
-    case $name in floor | libmodbus | cli | console) ;; *) echo "bench: unknown server '$name'" >&2; exit 2 ;; esac
+    case $name in floor | libmodbus | cli | console) ;;
+      before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
+      *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
+    esac
   done
 }
 

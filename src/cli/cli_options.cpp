@@ -88,6 +88,10 @@ const char* CliUsage()
         "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
         "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
         "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
+        "  --discrete-inputs START:SIZE\n"
+        "                          discrete inputs that requests may read (default 0:65536)\n"
+        "  --input-registers START:SIZE\n"
+        "                          input registers that requests may read (default 0:65536)\n"
         "  --disable CODES         switch off function codes, comma-separated (" +
         ServedFunctionCodesText(",") +
         ")\n"
@@ -111,7 +115,7 @@ const char* CliUsage()
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
 {
-    bool servedSettingsGiven = false;   // --registers, --coils, --disable or --standard-limits
+    bool servedSettingsGiven = false;   // a window option, --disable or --standard-limits
     bool deviceIdGiven = false;
     for (int index = 1; index < argc; ++index) {
         std::string option = argv[index];
@@ -132,7 +136,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         }
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
-                          IsControlOption(option);
+                          option == "--discrete-inputs" || option == "--input-registers" || IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -178,6 +182,20 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 *problem = "--coils: " + why;
                 return CliCommand::kBadOption;
             }
+        } else if (option == "--discrete-inputs") {
+            servedSettingsGiven = true;
+            std::string why;
+            if (!ParseWindow(value, &options->served.discreteInputWindow, &why)) {
+                *problem = "--discrete-inputs: " + why;
+                return CliCommand::kBadOption;
+            }
+        } else if (option == "--input-registers") {
+            servedSettingsGiven = true;
+            std::string why;
+            if (!ParseWindow(value, &options->served.inputRegisterWindow, &why)) {
+                *problem = "--input-registers: " + why;
+                return CliCommand::kBadOption;
+            }
         } else {
             servedSettingsGiven = true;
             std::string why;
@@ -191,7 +209,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
     // none), so options that set them too could only be silently overridden or override the file.
     if (servedSettingsGiven && !options->control.loadFile.empty()) {
         *problem = "--load takes the address ranges and function codes from its file: leave out --registers, "
-                   "--coils and --disable, or set them in the file's config";
+                   "--coils, --discrete-inputs, --input-registers and --disable, or set them in the file's config";
         if (options->served.standardLimits) {
             *problem = "--load takes the limits from its file: leave out --standard-limits, or set "
                        "\"standardLimits\": true in the file's config";

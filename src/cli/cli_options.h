@@ -12,7 +12,7 @@
 struct CliOptions {
     uint16_t port = kDefaultModbusPort;
     std::string bindAddress = kDefaultBindAddress;
-    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable, --standard-limits
+    ServedSettings served = DefaultServedSettings();   // the four window options, --disable, --standard-limits
     DeviceIdentification deviceId = DefaultDeviceIdentification();   // --device-id
     bool trace = false;
     ControlOptions control;

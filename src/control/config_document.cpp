@@ -15,7 +15,6 @@ json WindowDocument(const AddressWindow& window)
     return json{{"start", window.first}, {"size", static_cast<uint32_t>(window.last) - window.first + 1}};
 }
 
-// The codes as the messages list them: "1, 3, 5, 6, 8, 15, 16, 22, 23, 43".
 // {"start": S, "size": N} under the rules of the Configure Data Areas dialog.
 bool ParseWindow(const json& document, const std::string& path, AddressWindow* window, std::string* problem)
 {
@@ -93,6 +92,8 @@ json BuildConfigDocument(const ServedSettings& settings)
     }
     return json{{"registers", WindowDocument(settings.registerWindow)},
                 {"coils", WindowDocument(settings.coilWindow)},
+                {"inputRegisters", WindowDocument(settings.inputRegisterWindow)},
+                {"discreteInputs", WindowDocument(settings.discreteInputWindow)},
                 {"disabledFunctions", disabled},
                 {"standardLimits", settings.standardLimits}};
 }
@@ -101,11 +102,13 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
                          ServedSettings* settings, std::string* problem)
 {
     if (!document.is_object()) {
-        *problem = Where(path) + "expected an object with any of the members registers, coils, disabledFunctions, "
-                                 "standardLimits";
+        *problem = Where(path) + "expected an object with any of the members registers, coils, inputRegisters, "
+                                 "discreteInputs, disabledFunctions, standardLimits";
         return false;
     }
-    if (!HasOnlyMembers(document, path, {"registers", "coils", "disabledFunctions", "standardLimits"}, problem)) {
+    if (!HasOnlyMembers(document, path,
+                        {"registers", "coils", "inputRegisters", "discreteInputs", "disabledFunctions", "standardLimits"},
+                        problem)) {
         return false;
     }
     ServedSettings read = base;
@@ -115,6 +118,16 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
     }
     if (document.contains("coils") &&
         !ParseWindow(document["coils"], MemberPath(path, "coils"), &read.coilWindow, problem)) {
+        return false;
+    }
+    if (document.contains("inputRegisters") &&
+        !ParseWindow(document["inputRegisters"], MemberPath(path, "inputRegisters"), &read.inputRegisterWindow,
+                     problem)) {
+        return false;
+    }
+    if (document.contains("discreteInputs") &&
+        !ParseWindow(document["discreteInputs"], MemberPath(path, "discreteInputs"), &read.discreteInputWindow,
+                     problem)) {
         return false;
     }
     if (document.contains("disabledFunctions") &&

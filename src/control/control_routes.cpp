@@ -1,14 +1,24 @@
 #include "control/control_routes.h"
 
+#include "control/cell_routes.h"
+#include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
+#include "tables/register_table.h"
+
 namespace {
 
 const ControlRoute kRoutes[] = {
     {"GET", "/", AnswerStatusPage, RouteAccess::kOpen},
     {"GET", "/api/v1/status", AnswerStatus},
-    {"GET", "/api/v1/registers", AnswerRegisters},
-    {"PUT", "/api/v1/registers", PutRegisters},
-    {"GET", "/api/v1/coils", AnswerCoils},
-    {"PUT", "/api/v1/coils", PutCoils},
+    {"GET", "/api/v1/registers", AnswerCells<PeekRegisters>},
+    {"PUT", "/api/v1/registers", PutCells<PokeRegisters>},
+    {"GET", "/api/v1/coils", AnswerCells<PeekCoils>},
+    {"PUT", "/api/v1/coils", PutCells<PokeCoils>},
+    {"GET", "/api/v1/input-registers", AnswerCells<PeekInputRegisters>},
+    {"PUT", "/api/v1/input-registers", PutCells<PokeInputRegisters>},
+    {"GET", "/api/v1/discrete-inputs", AnswerCells<PeekDiscreteInputs>},
+    {"PUT", "/api/v1/discrete-inputs", PutCells<PokeDiscreteInputs>},
     {"GET", "/api/v1/config", AnswerConfig},
     {"PUT", "/api/v1/config", PutConfig},
     {"GET", "/api/v1/state", AnswerState},

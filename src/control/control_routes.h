@@ -27,19 +27,15 @@ struct ControlRoute {
 // another method, 405.
 std::span<const ControlRoute> ControlRoutes();
 
+// cell_routes.h: AnswerCells and PutCells of each table
 // read_routes.cpp
 void AnswerStatus(const httplib::Request& request, httplib::Response& response);
-void AnswerRegisters(const httplib::Request& request, httplib::Response& response);
-void AnswerCoils(const httplib::Request& request, httplib::Response& response);
 void AnswerMetrics(const httplib::Request& request, httplib::Response& response);
 // status_page_route.cpp
 void AnswerStatusPage(const httplib::Request& request, httplib::Response& response);
 // server_routes.cpp
 void StartServerRoute(const httplib::Request& request, httplib::Response& response);
 void StopServerRoute(const httplib::Request& request, httplib::Response& response);
-// write_routes.cpp
-void PutRegisters(const httplib::Request& request, httplib::Response& response);
-void PutCoils(const httplib::Request& request, httplib::Response& response);
 // document_routes.cpp
 void AnswerConfig(const httplib::Request& request, httplib::Response& response);
 void PutConfig(const httplib::Request& request, httplib::Response& response);

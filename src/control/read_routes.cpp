@@ -8,8 +8,6 @@
 #include "server/connection_statistics.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
-#include "tables/coil_table.h"
-#include "tables/register_table.h"
 
 namespace {
 
@@ -48,32 +46,6 @@ void AnswerStatus(const httplib::Request&, httplib::Response& response)
                                       {"running", IsServerRunning()},
                                       {"listen", {{"address", ListenAddress()}, {"port", ListeningPort()}}},
                                       {"connections", connections}});
-}
-
-void AnswerRegisters(const httplib::Request& request, httplib::Response& response)
-{
-    CellRange range{};
-    std::string problem;
-    if (!ReadCellRange(request, &range, &problem)) {
-        AnswerError(response, 400, problem);
-        return;
-    }
-    std::vector<uint16_t> values(range.count);
-    PeekRegisters(range.start, range.count, values.data());
-    AnswerJson(response, JsonDocument{{"start", range.start}, {"values", values}});
-}
-
-void AnswerCoils(const httplib::Request& request, httplib::Response& response)
-{
-    CellRange range{};
-    std::string problem;
-    if (!ReadCellRange(request, &range, &problem)) {
-        AnswerError(response, 400, problem);
-        return;
-    }
-    std::vector<uint8_t> values(range.count);
-    PeekCoils(range.start, range.count, values.data());
-    AnswerJson(response, JsonDocument{{"start", range.start}, {"values", values}});
 }
 
 void AnswerMetrics(const httplib::Request&, httplib::Response& response)

@@ -9,6 +9,8 @@
 #include "control/json_rules.h"
 #include "tables/address_window.h"
 #include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 namespace {
@@ -77,6 +79,10 @@ json BuildStateDocument()
     PeekRegisters(0, kTableSize, registers.data());
     std::vector<uint8_t> coils(kTableSize);
     PeekCoils(0, kTableSize, coils.data());
+    std::vector<uint16_t> inputRegisters(kTableSize);
+    PeekInputRegisters(0, kTableSize, inputRegisters.data());
+    std::vector<uint8_t> discreteInputs(kTableSize);
+    PeekDiscreteInputs(0, kTableSize, discreteInputs.data());
     json document = json::object();
     document["format"] = kStateFormat;
     document["version"] = kStateVersion;
@@ -84,6 +90,8 @@ json BuildStateDocument()
     document["deviceId"] = BuildDeviceIdDocument(ReadDeviceIdentification());
     document["registers"] = NonZeroRuns(registers);
     document["coils"] = NonZeroRuns(coils);
+    document["inputRegisters"] = NonZeroRuns(inputRegisters);
+    document["discreteInputs"] = NonZeroRuns(discreteInputs);
     return document;
 }
 
@@ -93,7 +101,10 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         *problem = "expected an object with \"format\": \"parvane-state\"";
         return false;
     }
-    if (!HasOnlyMembers(document, "", {"format", "version", "config", "deviceId", "registers", "coils"}, problem)) {
+    if (!HasOnlyMembers(document, "",
+                        {"format", "version", "config", "deviceId", "registers", "coils", "inputRegisters",
+                         "discreteInputs"},
+                        problem)) {
         return false;
     }
     if (!document.contains("format")) {
@@ -126,7 +137,9 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         return false;
     }
     if (!ParseRuns(document, "registers", ParseRegisterRun, &read.registers, problem) ||
-        !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem)) {
+        !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem) ||
+        !ParseRuns(document, "inputRegisters", ParseRegisterRun, &read.inputRegisters, problem) ||
+        !ParseRuns(document, "discreteInputs", ParseCoilRun, &read.discreteInputs, problem)) {
         return false;
     }
     *state = std::move(read);
@@ -139,6 +152,10 @@ void ApplyStateDocument(const StateDocument& state)
     PokeRegisters(0, kTableSize, registers.data());
     const std::vector<uint8_t> coils = TableOfRuns<uint8_t>(state.coils);
     PokeCoils(0, kTableSize, coils.data());
+    const std::vector<uint16_t> inputRegisters = TableOfRuns<uint16_t>(state.inputRegisters);
+    PokeInputRegisters(0, kTableSize, inputRegisters.data());
+    const std::vector<uint8_t> discreteInputs = TableOfRuns<uint8_t>(state.discreteInputs);
+    PokeDiscreteInputs(0, kTableSize, discreteInputs.data());
     ApplyServedSettings(state.settings);
     ApplyDeviceIdentification(state.deviceId);
 }
@@ -148,7 +165,8 @@ std::string StateDocumentText(const json& document)
     // The members in the documented order, whichever order the document was built in.
     std::string text = "{";
     const char* separator = "\n";
-    for (const char* name : {"format", "version", "config", "deviceId", "registers", "coils"}) {
+    for (const char* name :
+         {"format", "version", "config", "deviceId", "registers", "coils", "inputRegisters", "discreteInputs"}) {
         if (!document.contains(name)) {
             continue;
         }

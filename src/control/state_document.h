@@ -12,11 +12,13 @@
 // The whole served state as one document:
 //   {"format": "parvane-state", "version": 1, "config": {...as the config document...},
 //    "deviceId": {...as the device-id document...},
-//    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]}
+//    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}],
+//    "inputRegisters": [...], "discreteInputs": [...]}
 // It stands for all of the state: a cell that no run names is 0, and settings that the config
 // leaves out (or a missing config) are a fresh launch's, whole windows and every code enabled, and so
 // are device identification objects that deviceId leaves out (or all of them without one). Runs
-// may overlap; a later run's values win.
+// may overlap; a later run's values win. A document without inputRegisters or discreteInputs (as
+// programs that served only coils and holding registers wrote them) leaves those tables zero.
 
 inline constexpr const char* kStateFormat = "parvane-state";
 inline constexpr unsigned kStateVersion = 1;
@@ -26,6 +28,8 @@ struct StateDocument {
     DeviceIdentification deviceId;
     std::vector<RegisterRun> registers;
     std::vector<CoilRun> coils;
+    std::vector<RegisterRun> inputRegisters;
+    std::vector<CoilRun> discreteInputs;
 };
 
 // The state as it is now: the settings, and each table as runs of non-zero cells (a zero cell ends

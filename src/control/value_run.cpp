@@ -4,8 +4,6 @@
 
 #include "control/json_rules.h"
 #include "tables/address_window.h"
-#include "tables/coil_table.h"
-#include "tables/register_table.h"
 
 namespace {
 
@@ -112,14 +110,4 @@ json RegisterRunDocument(const RegisterRun& run)
 json CoilRunDocument(const CoilRun& run)
 {
     return json{{"start", run.start}, {"values", run.values}};
-}
-
-void ApplyRegisterRun(const RegisterRun& run)
-{
-    PokeRegisters(run.start, static_cast<uint32_t>(run.values.size()), run.values.data());
-}
-
-void ApplyCoilRun(const CoilRun& run)
-{
-    PokeCoils(run.start, static_cast<uint32_t>(run.values.size()), run.values.data());
 }

@@ -8,7 +8,8 @@
 
 // A run of cells as the control interface's documents write it, {"start": S, "values": [...]}: the
 // values of the cells from address S on, at least one, none past address 65,535. Register values
-// are whole numbers 0..65535; coil values are 0, 1, true or false.
+// are whole numbers 0..65535; coil values are 0, 1, true or false. Input registers take register
+// runs and discrete inputs coil runs.
 
 struct RegisterRun {
     uint16_t start = 0;
@@ -29,8 +30,3 @@ bool ParseCoilRun(const JsonDocument& document, const std::string& path, CoilRun
 // {"start": S, "values": [...]} of a run.
 JsonDocument RegisterRunDocument(const RegisterRun& run);
 JsonDocument CoilRunDocument(const CoilRun& run);
-
-// Writes the run in one hold of its table's lock, so that no reader sees a part of it; like the
-// console's edits, regardless of the address window.
-void ApplyRegisterRun(const RegisterRun& run);
-void ApplyCoilRun(const CoilRun& run);

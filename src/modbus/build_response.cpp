@@ -12,6 +12,7 @@
 
 namespace {
 
+// Codes 1 and 2: the bits read, packed.
 uint16_t BuildReadCoilsResponse(const RequestRecord* record, uint8_t* adu)
 {
     const uint16_t byteCount = (record->quantity + kBitsPerByte - 1) / kBitsPerByte;
@@ -20,7 +21,7 @@ uint16_t BuildReadCoilsResponse(const RequestRecord* record, uint8_t* adu)
     return kResponseValuesOffset + byteCount;
 }
 
-// Codes 3 and 23: the read quantity's values, high byte first.
+// Codes 3, 4 and 23: the read quantity's values, high byte first.
 uint16_t BuildReadRegistersResponse(const RequestRecord* record, uint8_t* adu)
 {
     const uint16_t byteCount = record->quantity * kBytesPerRegister;
@@ -53,6 +54,10 @@ uint16_t BuildResponse(const RequestRecord* record, uint8_t* adu)
         return BuildReadCoilsResponse(record, adu);
     case kFunctionReadRegisters:
     case kFunctionReadWriteRegisters:
+        return BuildReadRegistersResponse(record, adu);
+    case kFunctionReadDiscreteInputs:
+        return BuildReadCoilsResponse(record, adu);
+    case kFunctionReadInputRegisters:
         return BuildReadRegistersResponse(record, adu);
     case kFunctionWriteSingleCoil:
     case kFunctionWriteSingleRegister:

@@ -25,7 +25,7 @@ ExceptionCode LengthTest(uint16_t length, uint32_t expectedLength)
     return length < expectedLength ? kIllegalDataValue : kNoException;
 }
 
-// Codes 1 and 3: address and quantity.
+// Codes 1 to 4: address and quantity, the quantity within the code's limit.
 ExceptionCode DecodeRead(const uint8_t* adu, uint16_t length, RequestRecord* record, uint16_t limit)
 {
     record->address = ReadWireWord(adu + kAddressOffset);
@@ -166,6 +166,10 @@ ExceptionCode DecodeRequest(const uint8_t* adu, uint16_t length, RequestRecord* 
         return DecodeRead(adu, length, record, kMaxReadCoils);
     case kFunctionReadRegisters:
         return DecodeRead(adu, length, record, kMaxReadRegisters);
+    case kFunctionReadDiscreteInputs:
+        return DecodeRead(adu, length, record, kMaxReadDiscreteInputs);
+    case kFunctionReadInputRegisters:
+        return DecodeRead(adu, length, record, kMaxReadInputRegisters);
     case kFunctionWriteSingleCoil:
         return DecodeWriteSingleCoil(adu, length, record);
     case kFunctionWriteSingleRegister:

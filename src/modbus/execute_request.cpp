@@ -3,6 +3,8 @@
 #include "modbus/device_identification.h"
 #include "modbus/modbus_limits.h"
 #include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 #include "tables/register_table.h"
 
 // Each code calls exactly one data-table operation; the operation's window test turns into
@@ -23,6 +25,18 @@ ExceptionCode ExecuteReadCoils(RequestRecord* record)
 ExceptionCode ExecuteReadRegisters(RequestRecord* record)
 {
     return WindowResult(ReadRegisters(record->address, record->quantity, record->registers));
+}
+
+// Codes 2 and 4 read the tables that clients cannot write, into the same arrays as codes 1 and 3,
+// so that one response builder serves each pair.
+ExceptionCode ExecuteReadDiscreteInputs(RequestRecord* record)
+{
+    return WindowResult(ReadDiscreteInputs(record->address, record->quantity, record->coils));
+}
+
+ExceptionCode ExecuteReadInputRegisters(RequestRecord* record)
+{
+    return WindowResult(ReadInputRegisters(record->address, record->quantity, record->registers));
 }
 
 // Codes 5 and 15: DecodeRequest left the 0/1 coil values in coils (one of them for code 5).
@@ -69,6 +83,10 @@ ExceptionCode ExecuteRequest(RequestRecord* record)
         return ExecuteReadCoils(record);
     case kFunctionReadRegisters:
         return ExecuteReadRegisters(record);
+    case kFunctionReadDiscreteInputs:
+        return ExecuteReadDiscreteInputs(record);
+    case kFunctionReadInputRegisters:
+        return ExecuteReadInputRegisters(record);
     case kFunctionWriteSingleCoil:
     case kFunctionWriteCoils:
         return ExecuteWriteCoils(record);

@@ -30,7 +30,8 @@ inline constexpr uint8_t kRegisterFunctionCodes[] = {kFunctionReadRegisters, kFu
 inline constexpr uint8_t kCoilFunctionCodes[] = {kFunctionReadCoils, kFunctionWriteSingleCoil, kFunctionWriteCoils};
 inline constexpr uint8_t kDiscreteInputFunctionCodes[] = {kFunctionReadDiscreteInputs};
 inline constexpr uint8_t kInputRegisterFunctionCodes[] = {kFunctionReadInputRegisters};
-inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadRegisters,
+inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         kFunctionReadDiscreteInputs,
+                                                   kFunctionReadRegisters,     kFunctionReadInputRegisters,
                                                    kFunctionWriteSingleCoil,   kFunctionWriteSingleRegister,
                                                    kFunctionDiagnostics,
                                                    kFunctionWriteCoils,        kFunctionWriteRegisters,
@@ -38,10 +39,15 @@ inline constexpr uint8_t kServedFunctionCodes[] = {kFunctionReadCoils,         k
                                                    kFunctionEncapsulatedInterface};
 inline constexpr int kRegisterFunctionCount = static_cast<int>(sizeof kRegisterFunctionCodes);
 inline constexpr int kCoilFunctionCount = static_cast<int>(sizeof kCoilFunctionCodes);
+inline constexpr int kDiscreteInputFunctionCount = static_cast<int>(sizeof kDiscreteInputFunctionCodes);
+inline constexpr int kInputRegisterFunctionCount = static_cast<int>(sizeof kInputRegisterFunctionCodes);
 inline constexpr int kServedFunctionCount = static_cast<int>(sizeof kServedFunctionCodes);
-static_assert(kRegisterFunctionCount + kCoilFunctionCount + kDeviceFunctionCount == kServedFunctionCount);
+// Every served code belongs to exactly one group: a table's, or the device's own (8 and 43).
+static_assert(kRegisterFunctionCount + kCoilFunctionCount + kDiscreteInputFunctionCount +
+                  kInputRegisterFunctionCount + kDeviceFunctionCount ==
+              kServedFunctionCount);
 
-// The served codes as messages list them, e.g. "1, 3, 5, 6, 8, 15, 16, 22, 23, 43" with ", ".
+// The served codes as messages list them, e.g. "1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43" with ", ".
 std::string ServedFunctionCodesText(const char* separator);
 
 // True for the codes above; every other code is answered with Illegal Function.

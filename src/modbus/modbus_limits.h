@@ -16,6 +16,12 @@ inline constexpr uint16_t kMaxReadRegisters = 125;      // codes 3 and 23 (read 
 inline constexpr uint16_t kMaxWriteCoils = 800;         // code 15
 inline constexpr uint16_t kMaxWriteRegisters = 100;     // codes 16 and 23 (write half)
 
+// The read-only tables are read by the same rules as the tables clients may also write.
+inline constexpr uint16_t kMaxReadDiscreteInputs = 2000;   // code 2
+inline constexpr uint16_t kMaxReadInputRegisters = 125;    // code 4
+static_assert(kMaxReadDiscreteInputs <= kMaxReadCoils, "a bit read fills RequestBlock::coils");
+static_assert(kMaxReadInputRegisters <= kMaxReadRegisters, "a word read fills RequestBlock::registers");
+
 inline constexpr uint8_t kExceptionFlag = 0x80;         // set in the function byte of an exception
 
 // Request layout, as offsets from the start of the ADU. Every 16-bit field is big-endian.
@@ -34,7 +40,7 @@ inline constexpr uint16_t kCoilByteCountOffset = 12;    // code 15
 inline constexpr uint16_t kCoilValuesOffset = 13;       // code 15
 
 // Shortest complete request of the codes whose length does not depend on a byte count.
-inline constexpr uint16_t kFixedRequestLength = 12;     // codes 1, 3, 5, 6
+inline constexpr uint16_t kFixedRequestLength = 12;     // codes 1 to 6
 inline constexpr uint16_t kMaskWriteRequestLength = 14; // code 22
 
 // The only two values code 5 accepts.
@@ -46,7 +52,7 @@ inline constexpr uint16_t kBytesPerRegister = 2;
 
 // Response layout. Offsets 0 to 3 and 6 keep the request's identifiers; 4 and 5 (the MBAP length)
 // belong to the sender.
-inline constexpr uint16_t kResponseByteCountOffset = 8;  // codes 1, 3 and 23
+inline constexpr uint16_t kResponseByteCountOffset = 8;  // codes 1 to 4 and 23
 inline constexpr uint16_t kResponseValuesOffset = 9;
 inline constexpr uint16_t kExceptionCodeOffset = 8;
 inline constexpr uint16_t kExceptionResponseLength = 9;

@@ -42,10 +42,16 @@ void ApplyServedSettings(const ServedSettings& settings)
     for (uint8_t code : kCoilFunctionCodes) {
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
+    SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
+    for (uint8_t code : kInputRegisterFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
+    SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
+    for (uint8_t code : kDiscreteInputFunctionCodes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
     for (uint8_t code : kDeviceFunctionCodes) {
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
     SetStandardLimits(settings.standardLimits);
-    SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
-    SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
 }

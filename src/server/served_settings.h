@@ -25,8 +25,8 @@ ServedSettings DefaultServedSettings();
 // The settings as they are now, each window read under its table's lock.
 ServedSettings ReadServedSettings();
 
-// Applies the settings in the dialog's order: register window, register functions, coil window,
-// coil functions; then the device codes (8 and 43) and the limits; then the input register and
-// discrete input windows. Each is a change of its own (a window under its table's lock, a flag as
-// one word), so a request served meanwhile may meet some of the new settings and the rest still old.
+// Applies the settings in the dialog's order, each table's window then its functions: holding
+// registers, coils, input registers, discrete inputs; then the device codes (8 and 43) and the
+// limits. Each is a change of its own (a window under its table's lock, a flag as one word), so a
+// request served meanwhile may meet some of the new settings and the rest still old.
 void ApplyServedSettings(const ServedSettings& settings);

@@ -21,6 +21,8 @@
 #include "server/served_settings.h"
 #include "support/core_state.h"
 #include "tables/coil_table.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 #include "tables/function_enable_table.h"
 #include "tables/register_table.h"
 
@@ -50,9 +52,11 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
     DeviceIdentification identification{};
     switch (kind) {
     case Kind::kRegisterRun:
-        return ParseRegisterRun(document, "", &registers, problem) && (ApplyRegisterRun(registers), true);
+        return ParseRegisterRun(document, "", &registers, problem) &&
+               (PokeRegisters(registers.start, static_cast<uint32_t>(registers.values.size()), registers.values.data()), true);
     case Kind::kCoilRun:
-        return ParseCoilRun(document, "", &coils, problem) && (ApplyCoilRun(coils), true);
+        return ParseCoilRun(document, "", &coils, problem) &&
+               (PokeCoils(coils.start, static_cast<uint32_t>(coils.values.size()), coils.values.data()), true);
     case Kind::kDeviceId:
         return ParseDeviceIdDocument(document, "", ReadDeviceIdentification(), &identification, problem) &&
                (ApplyDeviceIdentification(identification), true);
@@ -62,14 +66,15 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
     }
 }
 
-// The state every case starts from: a few values, a narrowed coil window, code 6 switched off.
+// The state every case starts from: a few values in each table, a narrowed coil window, code 6
+// switched off.
 #define DEFAULT_DEVICE_ID                                                                                    \
     R"({"VendorName": "Parvane", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION            \
     R"(", "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"})"
 const char* const kStartingState = R"({"format": "parvane-state", "version": 1,
-    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
     "deviceId": )" DEFAULT_DEVICE_ID R"(,
-    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})";
+    "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})";
 
 class DocumentsTest : public testing::Test {
 protected:
@@ -83,6 +88,9 @@ protected:
         PokeRegisters(100, 2, registers);
         const uint8_t coil = 1;
         PokeCoils(0, 1, &coil);
+        const uint16_t inputRegister = 3;
+        PokeInputRegisters(7, 1, &inputRegister);
+        PokeDiscreteInputs(2, 1, &coil);
         SetCoilWindow(0, 9);
         SetFunctionEnabled(kFunctionWriteSingleRegister, false);
         ASSERT_EQ(BuildStateDocument(), json::parse(kStartingState));
@@ -129,8 +137,11 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
         {Kind::kConfig, R"({"coils": {"start": 70000, "size": 1}})", "coils: start + size must be at most 65536, got 70000 + 1"},
         {Kind::kConfig, R"({"registers": {"start": 10}})", "registers: missing member 'size'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": -5}})", "registers.size: must be a whole number from 1 to 65536"},
-        {Kind::kConfig, R"({"disabledFunctions": [5, 2], "standardLimits": false})",
-         "disabledFunctions[1]: 2 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
+        {Kind::kConfig, R"({"disabledFunctions": [5, 7], "standardLimits": false})",
+         "disabledFunctions[1]: 7 is not one of the function codes 1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43"},
+        {Kind::kConfig, R"({"inputRegisters": {"start": 0, "size": 0}})", "inputRegisters.size: must be at least 1"},
+        {Kind::kConfig, R"({"discreteInputs": {"start": 65535, "size": 2}})",
+         "discreteInputs: start + size must be at most 65536, got 65535 + 2"},
         {Kind::kConfig, R"({"disabledFunctions": 5})", "disabledFunctions: expected a list of function codes such as [5, 6]"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", "unknown member 'disabled'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",
@@ -155,6 +166,10 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
          "registers[2].values[7]: 70000 is not in 0..65535"},
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "coils": [{"start": 0, "values": [1]}, {"start": 1}]})",
          "coils[1]: missing member 'values'"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "inputRegisters": [{"start": 0, "values": [70000]}]})",
+         "inputRegisters[0].values[0]: 70000 is not in 0..65535"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "discreteInputs": [{"start": 0, "values": [2]}]})",
+         "discreteInputs[0].values[0]: 2 is not one of 0, 1, true, false"},
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "coils": {"start": 0}})",
          R"(coils: expected a list of runs such as [{"start": 0, "values": [...]}])"},
         {Kind::kStateFile,
@@ -181,46 +196,57 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
 
 TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
 {
-    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [], "standardLimits": false})";
+    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [], "standardLimits": false})";
     const struct {
         Kind kind;
         std::string text;
         std::string stateAfter;   // the state document then, but for "format" and "version"
     } cases[] = {
         {Kind::kRegisterRun, R"({"start": 65534, "values": [1, 65535]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
              "registers": [{"start": 100, "values": [4660, 22136]}, {"start": 65534, "values": [1, 65535]}],
-             "coils": [{"start": 0, "values": [1]}]})"},
+             "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kCoilRun, R"({"start": 1, "values": [true, false, 1]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
              "registers": [{"start": 100, "values": [4660, 22136]}],
-             "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}]})"},
+             "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         // A partial config: the members left out keep their values.
         {Kind::kConfig, R"({"registers": {"start": 65535, "size": 1}})",
-         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
-             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23], "standardLimits": false})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23], "standardLimits": false},
-             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [1, 23], "standardLimits": false},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
+        {Kind::kConfig, R"({"disabledFunctions": [4, 2], "discreteInputs": {"start": 100, "size": 1}})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 100, "size": 1}, "disabledFunctions": [2, 4], "standardLimits": false},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kConfig, R"({"standardLimits": true})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": true},
-             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": true},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kDeviceId, R"({"ModelName": "M-1", "VendorName": ""})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
              "deviceId": {"VendorName": "", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
                           "VendorUrl": "", "ProductName": "Parvane", "ModelName": "M-1"},
-             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
-        // A state is the whole state: what it leaves out is as a fresh launch has it.
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
+        // A state is the whole state: what it leaves out is as a fresh launch has it, so a file
+        // written before the server had input registers and discrete inputs leaves them zero.
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1})",
-         std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": []})"},
+         std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": [], "inputRegisters": [], "discreteInputs": []})"},
         {Kind::kStateFile,
          R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5], "standardLimits": true},
              "deviceId": {"ProductCode": "X-9"},
              "registers": [{"start": 5, "values": [7, 8]}, {"start": 6, "values": [0, 9]}]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5], "standardLimits": true},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [5], "standardLimits": true},
              "deviceId": {"VendorName": "Parvane", "ProductCode": "X-9", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
                           "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"},
-             "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": []})"},
+             "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": [], "inputRegisters": [], "discreteInputs": []})"},
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1,
+             "config": {"inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}},
+             "inputRegisters": [{"start": 65534, "values": [0, 65535]}], "discreteInputs": [{"start": 0, "values": [true, false, 1]}]})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}, "disabledFunctions": [], "standardLimits": false},
+             "deviceId": )" DEFAULT_DEVICE_ID R"(,
+             "registers": [], "coils": [], "inputRegisters": [{"start": 65535, "values": [65535]}], "discreteInputs": [{"start": 0, "values": [1]}, {"start": 2, "values": [1]}]})"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -234,7 +260,9 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
                                {"config", after["config"]},
                                {"deviceId", after.contains("deviceId") ? after["deviceId"] : json::parse(DEFAULT_DEVICE_ID)},
                                {"registers", after["registers"]},
-                               {"coils", after["coils"]}};
+                               {"coils", after["coils"]},
+                               {"inputRegisters", after["inputRegisters"]},
+                               {"discreteInputs", after["discreteInputs"]}};
         EXPECT_EQ(BuildStateDocument(), expected);
     }
 }

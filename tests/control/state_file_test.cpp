@@ -110,8 +110,9 @@ protected:
 TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
 {
     {
-        RunningCli first({"--registers", "100:50", "--coils", "0:10", "--disable", "6", "--standard-limits",
-                          "--device-id", "VendorName=Acme Corp", "--device-id", "ModelName=", "--save", file.string()});
+        RunningCli first({"--registers", "100:50", "--coils", "0:10", "--disable", "6,2", "--input-registers", "5:10",
+                          "--standard-limits", "--device-id", "VendorName=Acme Corp", "--device-id", "ModelName=",
+                          "--save", file.string()});
         ASSERT_NE(first.modbus, nullptr);
         const uint16_t registers[] = {4660, 22136};
         ASSERT_EQ(modbus_write_registers(first.modbus, 100, 2, registers), 2);
@@ -124,7 +125,8 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
                               "  \"format\": \"parvane-state\",\n"
                               "  \"version\": 1,\n"
                               "  \"config\": {\"registers\":{\"start\":100,\"size\":50},\"coils\":{\"start\":0,"
-                              "\"size\":10},\"disabledFunctions\":[6],\"standardLimits\":true},\n"
+                              "\"size\":10},\"inputRegisters\":{\"start\":5,\"size\":10},\"discreteInputs\":{\"start\":0,"
+                              "\"size\":65536},\"disabledFunctions\":[2,6],\"standardLimits\":true},\n"
                               "  \"deviceId\": {\"VendorName\":\"Acme Corp\",\"ProductCode\":\"parvane\","
                               "\"MajorMinorRevision\":\"" PARVANE_VERSION "\",\"VendorUrl\":\"\",\"ProductName\":\"Parvane\","
                               "\"ModelName\":\"\"},\n"
@@ -134,7 +136,9 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
                               "  \"coils\": [\n"
                               "    {\"start\":0,\"values\":[1]},\n"
                               "    {\"start\":2,\"values\":[1]}\n"
-                              "  ]\n"
+                              "  ],\n"
+                              "  \"inputRegisters\": [],\n"
+                              "  \"discreteInputs\": []\n"
                               "}\n");
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"state.json"});
 
@@ -153,6 +157,10 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
     EXPECT_EQ(errno, EMBXILADD);
     EXPECT_EQ(modbus_write_register(second.modbus, 100, 1), -1);
     EXPECT_EQ(errno, EMBXILFUN);
+    EXPECT_EQ(modbus_read_input_registers(second.modbus, 14, 2, registers), -1);
+    EXPECT_EQ(errno, EMBXILADD);
+    EXPECT_EQ(modbus_read_input_bits(second.modbus, 0, 1, coils), -1);
+    EXPECT_EQ(errno, EMBXILFUN);
     EXPECT_EQ(modbus_write_registers(second.modbus, 149, 1, registers), 1);
     // So did the standard limits: 123 registers in one write, 122 beyond the window's end at 149.
     uint16_t many[123] = {};
@@ -163,6 +171,9 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
 
 TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
 {
+    const std::string kLoadConflict =
+        "--load takes the address ranges and function codes from its file: leave out --registers, --coils, "
+        "--discrete-inputs, --input-registers and --disable, or set them in the file's config";
     std::ofstream(file) << R"({"format": "parvane-state", "version": 1,
         "registers": [{"start": 0, "values": [1]}, {"start": 9, "values": [0, 0, 70000]}]})";
     const struct {
@@ -171,9 +182,9 @@ TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
     } cases[] = {
         {{"--load", file.string()}, file.string() + ": registers[1].values[2]: 70000 is not in 0..65535"},
         {{"--load", (folder / "absent.json").string()}, (folder / "absent.json").string() + ": No such file or directory"},
-        {{"--load", file.string(), "--disable", "5"},
-         "--load takes the address ranges and function codes from its file: leave out --registers, --coils and "
-         "--disable, or set them in the file's config"},
+        {{"--load", file.string(), "--disable", "5"}, kLoadConflict},
+        {{"--discrete-inputs", "0:10", "--load", file.string()}, kLoadConflict},
+        {{"--load", file.string(), "--input-registers", "0:10"}, kLoadConflict},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -1,4 +1,4 @@
-// The control interface's writes (registers, coils, config, state) through httplib's client against
+// The control interface's writes (the four tables, config, state) through httplib's client against
 // parvane-cli, read back through the API and through libmodbus: what a refused write answers and
 // that it changes nothing, and what an accepted one changes, at the edges of the tables.
 
@@ -57,6 +57,28 @@ std::vector<int> ModbusCoils(const ModbusClient& client, int start, int count)
     return std::vector<int>(values.begin(), values.end());
 }
 
+// Any of the four tables, named as its path names it, read by its own function code (1 to 4).
+std::vector<int> ModbusCells(const ModbusClient& client, const std::string& table, int start, int count)
+{
+    std::vector<uint16_t> words(static_cast<size_t>(count));
+    std::vector<uint8_t> bits(static_cast<size_t>(count));
+    int read = -1;
+    if (table == "registers") {
+        read = modbus_read_registers(client.context, start, count, words.data());
+    } else if (table == "input-registers") {
+        read = modbus_read_input_registers(client.context, start, count, words.data());
+    } else if (table == "coils") {
+        read = modbus_read_bits(client.context, start, count, bits.data());
+    } else if (table == "discrete-inputs") {
+        read = modbus_read_input_bits(client.context, start, count, bits.data());
+    }
+    if (read != count) {
+        return {};
+    }
+    return table.ends_with("registers") ? std::vector<int>(words.begin(), words.end())
+                                        : std::vector<int>(bits.begin(), bits.end());
+}
+
 TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
 {
     const char* const kToken = "Bearer w-Token";
@@ -68,15 +90,18 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
     ASSERT_EQ(Exchange(*http, "PUT", "/api/v1/state",
                        R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [6]},
                            "registers": [{"start": 0, "values": [4660, 22136]}, {"start": 65535, "values": [7]}],
-                           "coils": [{"start": 0, "values": [1, 0, 1]}, {"start": 65535, "values": [1]}]})",
+                           "coils": [{"start": 0, "values": [1, 0, 1]}, {"start": 65535, "values": [1]}],
+                           "inputRegisters": [{"start": 0, "values": [5]}, {"start": 65535, "values": [8]}],
+                           "discreteInputs": [{"start": 0, "values": [0, 1]}, {"start": 65535, "values": [1]}]})",
                        kToken)
                   .status,
               200);
     const Answer stateBefore = Exchange(*http, "GET", "/api/v1/state", "", kToken);
     const Answer configBefore = Exchange(*http, "GET", "/api/v1/config", "", kToken);
     ASSERT_EQ(configBefore.body,
-              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6],)"
-              R"("standardLimits":false})");
+              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},)"
+              R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},)"
+              R"("disabledFunctions":[6],"standardLimits":false})");
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
 
@@ -128,6 +153,18 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/coils", R"({"start": 0, "values": [0]})", "Bearer", 401, kWrongToken},
         {"DELETE", "/api/v1/coils", "", kToken, 405, "DELETE is not allowed on /api/v1/coils; use GET, PUT"},
 
+        // The tables that clients only read take the same runs as the other two.
+        {"PUT", "/api/v1/input-registers", R"({"start": 0, "values": [1, 2, 65536]})", kToken, 400,
+         "values[2]: 65536 is not in 0..65535"},
+        {"PUT", "/api/v1/input-registers", R"({"start": 65535, "values": [1, 2]})", kToken, 400,
+         "the run from 65535 with 2 values passes address 65535"},
+        {"PUT", "/api/v1/input-registers", R"({"start": 0, "values": [1]})", nullptr, 401, kNoToken},
+        {"PUT", "/api/v1/discrete-inputs", R"({"start": 0, "values": [0, 0, 2]})", kToken, 400,
+         "values[2]: 2 is not one of 0, 1, true, false"},
+        {"PUT", "/api/v1/discrete-inputs", R"({"values": [1]})", kToken, 400, "missing member 'start'"},
+        {"POST", "/api/v1/discrete-inputs", R"({"start": 0, "values": [1]})", kToken, 405,
+         "POST is not allowed on /api/v1/discrete-inputs; use GET, PUT"},
+
         // A good member before a bad one must not be applied either.
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10})", kToken, 400,
          "not JSON (syntax error at byte "},
@@ -140,7 +177,11 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/config", R"({"registers": {"start": 65000, "size": 1000}})", kToken, 400,
          "registers: start + size must be at most 65536, got 65000 + 1000"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabledFunctions": [5, 7]})",
-         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 3, 5, 6, 8, 15, 16, 22, 23, 43"},
+         kToken, 400, "disabledFunctions[1]: 7 is not one of the function codes 1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43"},
+        {"PUT", "/api/v1/config", R"({"disabledFunctions": [2, 4], "inputRegisters": {"start": 1, "size": 65536}})",
+         kToken, 400, "inputRegisters: start + size must be at most 65536, got 1 + 65536"},
+        {"PUT", "/api/v1/config", R"({"discreteInputs": {"start": 0}})", kToken, 400,
+         "discreteInputs: missing member 'size'"},
         {"PUT", "/api/v1/config", R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", kToken, 400,
          "unknown member 'disabled'"},
         {"PUT", "/api/v1/config", R"({"coils": {"start": 0, "size": 10, "end": 9}})", kToken, 400,
@@ -178,6 +219,12 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
          R"({"format": "parvane-state", "version": 1, "coils": [{"start": 65535, "values": [1, 1]}]})", kToken, 400,
          "coils[0]: the run from 65535 with 2 values passes address 65535"},
         {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "inputRegisters": [{"start": 0, "values": [9, -9]}]})", kToken,
+         400, "inputRegisters[0].values[1]: -9 is not in 0..65535"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "discreteInputs": [{"start": 0, "values": [0]}], "inputs": []})",
+         kToken, 400, "unknown member 'inputs'"},
+        {"PUT", "/api/v1/state",
          R"({"format": "parvane-state", "version": 1, "config": {"registers": {"start": 0, "size": 10}, "colis": {}}})",
          kToken, 400, "config: unknown member 'colis'"},
         {"PUT", "/api/v1/state", R"({"version": 1, "registers": []})", kToken, 400,
@@ -203,12 +250,16 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         EXPECT_EQ(ModbusRegisters(client, 65535, 1), (std::vector<int>{7}));
         EXPECT_EQ(ModbusCoils(client, 0, 3), (std::vector<int>{1, 0, 1}));
         EXPECT_EQ(ModbusCoils(client, 65535, 1), (std::vector<int>{1}));
+        EXPECT_EQ(ModbusCells(client, "input-registers", 0, 2), (std::vector<int>{5, 0}));
+        EXPECT_EQ(ModbusCells(client, "input-registers", 65535, 1), (std::vector<int>{8}));
+        EXPECT_EQ(ModbusCells(client, "discrete-inputs", 0, 3), (std::vector<int>{0, 1, 0}));
+        EXPECT_EQ(ModbusCells(client, "discrete-inputs", 65535, 1), (std::vector<int>{1}));
         EXPECT_EQ(modbus_write_register(client.context, 1, 1), -1);
         EXPECT_EQ(errno, EMBXILFUN);
     }
 }
 
-TEST_F(HttpApiTest, RegistersAndCoilsWrittenAtTheTablesEdgesReadBackThroughHttpAndModbus)
+TEST_F(HttpApiTest, EachTableWrittenAtItsEdgesReadsBackThroughHttpAndModbus)
 {
     Run();
     ModbusClient client(modbusPort);
@@ -228,6 +279,10 @@ TEST_F(HttpApiTest, RegistersAndCoilsWrittenAtTheTablesEdgesReadBackThroughHttpA
         {"registers", 0, everyRegister},
         {"coils", 65535, {1}},
         {"coils", 0, everyCoil},
+        {"input-registers", 65535, {65535}},
+        {"input-registers", 0, everyRegister},
+        {"discrete-inputs", 65535, {1}},
+        {"discrete-inputs", 0, everyCoil},
     };
     for (const auto& c : cases) {
         const std::string path = std::string("/api/v1/") + c.table;
@@ -239,13 +294,11 @@ TEST_F(HttpApiTest, RegistersAndCoilsWrittenAtTheTablesEdgesReadBackThroughHttpA
         const Json read = Get(path + "?start=" + std::to_string(c.start) + "&count=" + std::to_string(c.values.size()));
         EXPECT_EQ(read["values"].get<std::vector<int>>(), c.values);
         // The first and the last cells as a Modbus client sees them.
-        const bool registers = c.table == std::string("registers");
         const int count = static_cast<int>(std::min<size_t>(c.values.size(), 100));
         for (int first : {c.start, 65536 - count}) {
             const std::vector<int> expected(c.values.begin() + (first - c.start),
                                             c.values.begin() + (first - c.start) + count);
-            EXPECT_EQ(registers ? ModbusRegisters(client, first, count) : ModbusCoils(client, first, count), expected)
-                << first;
+            EXPECT_EQ(ModbusCells(client, c.table, first, count), expected) << first;
         }
     }
 }
@@ -260,10 +313,16 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
         std::string config;   // the answer, and GET's afterwards
     } steps[] = {
         {R"({"registers": {"start": 100, "size": 10}, "disabledFunctions": [16, 6]})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
+         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},)"
+         R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
          R"("standardLimits":false})"},
         {R"({"coils": {"start": 65535, "size": 1}, "standardLimits": true})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16],)"
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},)"
+         R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
+         R"("standardLimits":true})"},
+        {R"({"inputRegisters": {"start": 20, "size": 2}, "discreteInputs": {"start": 0, "size": 8}, "disabledFunctions": [6, 16]})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},)"
+         R"("inputRegisters":{"start":20,"size":2},"discreteInputs":{"start":0,"size":8},"disabledFunctions":[6,16],)"
          R"("standardLimits":true})"},
     };
     for (const auto& step : steps) {
@@ -275,6 +334,7 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
     }
     uint16_t registers[10] = {};
     uint8_t coils[1] = {};
+    uint8_t inputs[8] = {};
     modbus_t* modbus = client.context;
     const struct {
         const char* what;
@@ -290,6 +350,10 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
          [&] { return modbus_write_and_read_registers(modbus, 100, 1, registers, 100, 1, registers); }, 0},
         {"read coil 65535", [&] { return modbus_read_bits(modbus, 65535, 1, coils); }, 0},
         {"read coil 65534", [&] { return modbus_read_bits(modbus, 65534, 1, coils); }, EMBXILADD},
+        {"read input registers 20..21", [&] { return modbus_read_input_registers(modbus, 20, 2, registers); }, 0},
+        {"read input registers 21..22", [&] { return modbus_read_input_registers(modbus, 21, 2, registers); }, EMBXILADD},
+        {"read discrete inputs 0..7", [&] { return modbus_read_input_bits(modbus, 0, 8, inputs); }, 0},
+        {"read discrete inputs 1..8", [&] { return modbus_read_input_bits(modbus, 1, 8, inputs); }, EMBXILADD},
     };
     for (const auto& request : requests) {
         SCOPED_TRACE(request.what);
@@ -310,17 +374,22 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
     // Both whole tables as runs, the largest state there is, fit in the body limit.
     const std::vector<int> allRegisters(65536, 65535);
     const std::vector<int> allCoils(65536, 1);
+    const std::vector<int> allInputRegisters(65536, 4660);
     nlohmann::ordered_json full = {{"format", "parvane-state"},
                          {"version", 1},
                          {"config", {{"registers", {{"start", 0}, {"size", 65536}}},
                                      {"coils", {{"start", 1}, {"size", 65535}}},
-                                     {"disabledFunctions", {5, 6, 15, 16, 22}},
+                                     {"inputRegisters", {{"start", 0}, {"size", 65535}}},
+                                     {"discreteInputs", {{"start", 2}, {"size", 65534}}},
+                                     {"disabledFunctions", {2, 5, 6, 15, 16, 22}},
                                      {"standardLimits", true}}},
                          {"deviceId", {{"VendorName", "Acme"}, {"ProductCode", "A-1"}, {"MajorMinorRevision", "2.3"},
                                        {"VendorUrl", "http://acme.example"}, {"ProductName", "Meter"},
                                        {"ModelName", std::string(244, 'M')}}},
                          {"registers", {{{"start", 0}, {"values", allRegisters}}}},
-                         {"coils", {{{"start", 0}, {"values", allCoils}}}}};
+                         {"coils", {{{"start", 0}, {"values", allCoils}}}},
+                         {"inputRegisters", {{{"start", 0}, {"values", allInputRegisters}}}},
+                         {"discreteInputs", {{{"start", 0}, {"values", allCoils}}}}};
     const std::string fullText = full.dump();
     const struct {
         std::string body;
@@ -330,10 +399,12 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
         // The members a state leaves out are a fresh launch's: every other cell zero.
         {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "values": [1, 0, 2]}]})",
          R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
-         R"("coils":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false},)"
+         R"("coils":{"start":0,"size":65536},"inputRegisters":{"start":0,"size":65536},)"
+         R"("discreteInputs":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false},)"
          R"("deviceId":{"VendorName":"Parvane","ProductCode":"parvane","MajorMinorRevision":")" PARVANE_VERSION
          R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"Modbus/TCP test server"},)"
-         R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[]})"},
+         R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[],)"
+         R"("inputRegisters":[],"discreteInputs":[]})"},
         {fullText, fullText},
     };
     for (const auto& step : steps) {
@@ -347,6 +418,11 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
     EXPECT_EQ(ModbusCoils(client, 0, 1), (std::vector<int>{}));   // the window starts at 1
     EXPECT_EQ(errno, EMBXILADD);
     EXPECT_EQ(modbus_write_register(client.context, 0, 1), -1);
+    EXPECT_EQ(errno, EMBXILFUN);
+    EXPECT_EQ(ModbusCells(client, "input-registers", 65534, 1), (std::vector<int>{4660}));
+    EXPECT_EQ(ModbusCells(client, "input-registers", 65534, 2), (std::vector<int>{}));   // the window ends at 65534
+    EXPECT_EQ(errno, EMBXILADD);
+    EXPECT_EQ(ModbusCells(client, "discrete-inputs", 2, 1), (std::vector<int>{}));   // code 2 is switched off
     EXPECT_EQ(errno, EMBXILFUN);
 }
 

@@ -10,7 +10,7 @@ namespace {
 uint8_t High(unsigned value) { return static_cast<uint8_t>(value >> 8); }
 uint8_t Low(unsigned value) { return static_cast<uint8_t>(value); }
 
-// Codes 1, 3, 5, 6: two 16-bit fields after the code.
+// Codes 1 to 6: two 16-bit fields after the code.
 Bytes TwoFields(uint8_t code, unsigned first, unsigned second)
 {
     return WithMbapLength({0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01,
@@ -69,10 +69,8 @@ struct DecodeCase {
 void PrintTo(const DecodeCase& testCase, std::ostream* out) { *out << testCase.name; }
 
 const DecodeCase kDecodeCases[] = {
-    // The code list: anything but the eight implemented codes is Illegal Function.
+    // The code list: anything but the ten implemented codes is Illegal Function.
     {"Code0", TwoFields(0, 0, 1), kIllegalFunction},
-    {"Code2", TwoFields(2, 0, 1), kIllegalFunction},
-    {"Code4", TwoFields(4, 0, 1), kIllegalFunction},
     {"Code7", TwoFields(7, 0, 1), kIllegalFunction},
     {"Code9", TwoFields(9, 0, 1), kIllegalFunction},
     {"Code42", TwoFields(42, 0, 1), kIllegalFunction},
@@ -91,6 +89,14 @@ const DecodeCase kDecodeCases[] = {
     {"ReadRegistersQuantity0", TwoFields(3, 0, 0), kIllegalDataValue},
     {"ReadRegistersQuantity125", TwoFields(3, 0, 125), kNoException},
     {"ReadRegistersQuantity126", TwoFields(3, 0, 126), kIllegalDataValue},
+    // Code 2: 1..2,000 discrete inputs, as code 1.
+    {"ReadDiscreteInputsQuantity0", TwoFields(2, 0, 0), kIllegalDataValue},
+    {"ReadDiscreteInputsQuantity2000", TwoFields(2, 0, 2000), kNoException},
+    {"ReadDiscreteInputsQuantity2001", TwoFields(2, 0, 2001), kIllegalDataValue},
+    // Code 4: 1..125 input registers, as code 3.
+    {"ReadInputRegistersQuantity0", TwoFields(4, 0, 0), kIllegalDataValue},
+    {"ReadInputRegistersQuantity125", TwoFields(4, 0, 125), kNoException},
+    {"ReadInputRegistersQuantity126", TwoFields(4, 0, 126), kIllegalDataValue},
     // Code 5: only 0xFF00 and 0x0000.
     {"ForceCoilOn", TwoFields(5, 0, 0xFF00), kNoException},
     {"ForceCoilOff", TwoFields(5, 0, 0x0000), kNoException},
@@ -154,6 +160,8 @@ const DecodeCase kDecodeCases[] = {
     // Length: one byte short of each code's request is refused, extra bytes are ignored.
     {"ReadCoilsShort", Shortened(TwoFields(1, 0, 1), 1), kIllegalDataValue},
     {"ReadRegistersLength11", Shortened(TwoFields(3, 0, 1), 1), kIllegalDataValue},
+    {"ReadDiscreteInputsShort", Shortened(TwoFields(2, 0, 1), 1), kIllegalDataValue},
+    {"ReadInputRegistersShort", Shortened(TwoFields(4, 0, 1), 1), kIllegalDataValue},
     {"ReadRegistersLength14", Lengthened(TwoFields(3, 0, 1), 2), kNoException},
     {"ReadRegistersOnlyCode", Shortened(TwoFields(3, 0, 1), 4), kIllegalDataValue},
     {"ForceCoilShort", Shortened(TwoFields(5, 0, 0xFF00), 1), kIllegalDataValue},
@@ -259,7 +267,7 @@ TEST(DecodeRequest, DisabledCodeWinsOverBadQuantity)
 
 TEST(DecodeRequest, EveryImplementedCodeCanBeDisabled)
 {
-    for (uint8_t functionCode : {1, 3, 5, 6, 8, 15, 16, 22, 23, 43}) {
+    for (uint8_t functionCode : {1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43}) {
         ResetDataTables();
         SetFunctionEnabled(functionCode, false);
         ExceptionCode code = 0;

@@ -86,7 +86,7 @@ TEST(GuardPage, RandomRequestsOfImplementedCodes)
     uint8_t* adu = guarded.Buffer();
     ASSERT_NE(adu, nullptr);
     std::mt19937 random(20261207);
-    const uint8_t codes[] = {1, 3, 5, 6, 8, 15, 16, 22, 23, 43};
+    const uint8_t codes[] = {1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43};
     // Device identification values of every length up to the longest, so that streams need "more follows".
     const char longText[kMaxDeviceIdValueLength] = {};
     for (int round = 0; round < 200000; ++round) {

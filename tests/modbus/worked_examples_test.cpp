@@ -7,6 +7,8 @@
 
 #include "modbus/adu_test_helpers.h"
 #include "parvane_version.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 
 namespace {
 
@@ -90,12 +92,71 @@ const WorkedExample kWorkedExamples[] = {
      {0x00, 0x05, 0x00, 0x00, 0x00, 0x07, 0x01,
       0x17, 0x04, 0x00, 0x05, 0x00, 0x06},       // register 11 as it was before the write
      [] { EXPECT_EQ(Register(10), 5); EXPECT_EQ(Register(11), 7); }},
-    {"UnimplementedCodeTwo",
+    {"UnimplementedCodeSeven",
      Nothing,
      {0x00, 0x07, 0x00, 0x00, 0x00, 0x06, 0x01,
-      0x02, 0x00, 0x00, 0x00, 0x01},
+      0x07, 0x00, 0x00, 0x00, 0x01},
      {0x00, 0x07, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x87, 0x01},                               // exception 1
+     Nothing},
+    // Codes 2 and 4 read their own tables, not the coils and holding registers at the same address.
+    {"ReadElevenDiscreteInputs",
+     [] {
+         const uint8_t inputs[] = {1, 0, 1, 1, 0, 0, 1, 1, 0, 1, 1};
+         PokeDiscreteInputs(20, 11, inputs);
+         const uint8_t coils[11] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+         PokeCoils(20, 11, coils);
+     },
+     {0x00, 0x10, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x02, 0x00, 0x14, 0x00, 0x0B},             // code 2, address 20, quantity 11
+     {0x00, 0x10, 0x00, 0x00, 0x00, 0x05, 0x01,
+      0x02, 0x02, 0xCD, 0x06},                   // 2 bytes, first input in bit 0, bits 3..7 of the last 0
+     Nothing},
+    {"ReadTwoInputRegisters",
+     [] {
+         const uint16_t values[] = {0xABCD, 0x0102};
+         PokeInputRegisters(65534, 2, values);
+         PokeRegister(65534, 0x1111);
+     },
+     {0x00, 0x11, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x04, 0xFF, 0xFE, 0x00, 0x02},             // code 4, address 65,534, quantity 2
+     {0x00, 0x11, 0x00, 0x00, 0x00, 0x07, 0x01,
+      0x04, 0x04, 0xAB, 0xCD, 0x01, 0x02},
+     Nothing},
+    {"ReadOutsideDiscreteInputWindow",
+     [] { SetDiscreteInputWindow(10, 19); SetCoilWindow(0, 65535); },
+     {0x00, 0x12, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x02, 0x00, 0x13, 0x00, 0x02},             // inputs 19..20, window 10..19
+     {0x00, 0x12, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x82, 0x02},                               // exception 2
+     Nothing},
+    {"ReadOutsideInputRegisterWindow",
+     [] { SetInputRegisterWindow(100, 199); },
+     {0x00, 0x13, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x04, 0x00, 0x63, 0x00, 0x01},             // input register 99, window 100..199
+     {0x00, 0x13, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x84, 0x02},
+     Nothing},
+    {"ReadInputRegistersOnePastLimit",
+     Nothing,
+     {0x00, 0x14, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x04, 0x00, 0x00, 0x00, 0x7E},             // quantity 126
+     {0x00, 0x14, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x84, 0x03},                               // exception 3
+     Nothing},
+    {"ReadDiscreteInputsDisabled",
+     [] { SetFunctionEnabled(2, false); },
+     {0x00, 0x15, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x02, 0x00, 0x00, 0x00, 0x01},
+     {0x00, 0x15, 0x00, 0x00, 0x00, 0x03, 0x01,
       0x82, 0x01},                               // exception 1
+     Nothing},
+    {"ReadInputRegistersDisabled",
+     [] { SetFunctionEnabled(4, false); },
+     {0x00, 0x16, 0x00, 0x00, 0x00, 0x06, 0x01,
+      0x04, 0x00, 0x00, 0x00, 0x01},
+     {0x00, 0x16, 0x00, 0x00, 0x00, 0x03, 0x01,
+      0x84, 0x01},
      Nothing},
     {"ForceCoilZeroOn",
      Nothing,
@@ -288,35 +349,49 @@ TEST_P(WorkedExampleTest, AnswersByteForByte)
 INSTANTIATE_TEST_SUITE_P(Requests, WorkedExampleTest, ::testing::ValuesIn(kWorkedExamples),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LargestResponses, ReadOf2000CoilsFillsTwoHundredFiftyBytes)
+// Codes 1 and 2 at their limit; each table holds the other's pattern inverted, so a read of the
+// wrong table shows.
+TEST(LargestResponses, ReadOf2000BitsFillsTwoHundredFiftyBytes)
 {
-    ResetDataTables();
-    uint8_t coils[kMaxReadCoils];
-    for (unsigned i = 0; i < kMaxReadCoils; ++i) {
-        coils[i] = (i % 3 == 0) ? 1 : 0;
-    }
-    PokeCoils(65536 - kMaxReadCoils, kMaxReadCoils, coils);
-    const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
-                                                         0x01, 0xF8, 0x30, 0x07, 0xD0}));  // 63,536, 2,000
-    ASSERT_EQ(response.size(), 259u);
-    EXPECT_EQ(response[8], 250);
-    for (unsigned i = 0; i < kMaxReadCoils; ++i) {
-        ASSERT_EQ((response[9 + i / 8] >> (i % 8)) & 1, coils[i]) << "coil " << i;
+    for (uint8_t code : {kFunctionReadCoils, kFunctionReadDiscreteInputs}) {
+        ResetDataTables();
+        uint8_t bits[kMaxReadCoils];
+        uint8_t inverted[kMaxReadCoils];
+        for (unsigned i = 0; i < kMaxReadCoils; ++i) {
+            bits[i] = (i % 3 == 0) ? 1 : 0;
+            inverted[i] = 1 - bits[i];
+        }
+        const bool coils = code == kFunctionReadCoils;
+        PokeCoils(65536 - kMaxReadCoils, kMaxReadCoils, coils ? bits : inverted);
+        PokeDiscreteInputs(65536 - kMaxReadCoils, kMaxReadCoils, coils ? inverted : bits);
+        const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
+                                                             code, 0xF8, 0x30, 0x07, 0xD0}));  // 63,536, 2,000
+        ASSERT_EQ(response.size(), 259u) << "code " << int(code);
+        EXPECT_EQ(response[8], 250);
+        for (unsigned i = 0; i < kMaxReadCoils; ++i) {
+            ASSERT_EQ((response[9 + i / 8] >> (i % 8)) & 1, bits[i]) << "code " << int(code) << " bit " << i;
+        }
     }
 }
 
+// Codes 3 and 4 at their limit, the other table holding different values.
 TEST(LargestResponses, ReadOf125RegistersFillsTwoHundredFiftyBytes)
 {
-    ResetDataTables();
-    for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
-        PokeRegister(1000 + i, static_cast<uint16_t>(0x0101 * i + 0x8000));
-    }
-    const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
-                                                         0x03, 0x03, 0xE8, 0x00, 0x7D}));  // 1,000, 125
-    ASSERT_EQ(response.size(), 259u);
-    EXPECT_EQ(response[8], 250);
-    for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
-        ASSERT_EQ((response[9 + 2 * i] << 8) | response[10 + 2 * i], 0x0101 * i + 0x8000);
+    for (uint8_t code : {kFunctionReadRegisters, kFunctionReadInputRegisters}) {
+        ResetDataTables();
+        for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
+            const uint16_t value = static_cast<uint16_t>(0x0101 * i + 0x8000);
+            const uint16_t other = static_cast<uint16_t>(~value);
+            PokeRegister(1000 + i, code == kFunctionReadRegisters ? value : other);
+            PokeInputRegisters(1000 + i, 1, code == kFunctionReadRegisters ? &other : &value);
+        }
+        const Bytes response = AnswerRequest(WithMbapLength({0, 1, 0, 0, 0, 0, 1,
+                                                             code, 0x03, 0xE8, 0x00, 0x7D}));  // 1,000, 125
+        ASSERT_EQ(response.size(), 259u) << "code " << int(code);
+        EXPECT_EQ(response[8], 250);
+        for (uint16_t i = 0; i < kMaxReadRegisters; ++i) {
+            ASSERT_EQ((response[9 + 2 * i] << 8) | response[10 + 2 * i], 0x0101 * i + 0x8000) << "code " << int(code);
+        }
     }
 }
 

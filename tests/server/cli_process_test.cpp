@@ -202,8 +202,10 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         {"--port", "65536"},       {"--port", "-1"},
         {"--port", "5x"},          {"--port"},                 {"--bind", "1.2.3"},
         {"--bind", "localhost"},   {"--bind", "010.0.0.1"},    {"--registers", "0:0"},     {"--registers", "65535:2"},
-        {"--registers", "10"},     {"--coils", "1:65536"},     {"--coils", "10:4294967290"}, {"--disable", "2"},
+        {"--registers", "10"},     {"--coils", "1:65536"},     {"--coils", "10:4294967290"}, {"--disable", "7"},
         {"--disable", "1,,3"},     {"--disable", "3,24"},      {"--frobnicate"},
+        {"--discrete-inputs", "0:0"}, {"--discrete-inputs", "65535:2"}, {"--input-registers", "5"},
+        {"--input-registers", "1:65536"}, {"--input-registers"},
         {"extra"},
     };
     for (const std::vector<std::string>& options : cases) {
@@ -278,7 +280,8 @@ TEST_F(CliProcessTest, VersionAndHelp)
 TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
 {
     uint16_t port = FreePort();
-    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1"});
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1",
+         "--discrete-inputs", "20:4", "--input-registers", "30:2"});
     std::vector<std::string> log;
     ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
     TestClient client;
@@ -294,11 +297,35 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
         // Write single register (6) and read coils (1) switched off: code 1.
         {{0, 4, 0, 0, 0, 6, 1, 6, 0, 10, 0, 1}, {0, 4, 0, 0, 0, 3, 1, 0x86, 1}},
         {{0, 5, 0, 0, 0, 6, 1, 1, 0, 0, 0, 1}, {0, 5, 0, 0, 0, 3, 1, 0x81, 1}},
+        // Discrete inputs 20..23 and input registers 30..31, each table by its own window.
+        {{0, 6, 0, 0, 0, 6, 1, 2, 0, 20, 0, 4}, {0, 6, 0, 0, 0, 4, 1, 2, 1, 0}},
+        {{0, 7, 0, 0, 0, 6, 1, 2, 0, 23, 0, 2}, {0, 7, 0, 0, 0, 3, 1, 0x82, 2}},
+        {{0, 8, 0, 0, 0, 6, 1, 4, 0, 30, 0, 2}, {0, 8, 0, 0, 0, 7, 1, 4, 4, 0, 0, 0, 0}},
+        {{0, 9, 0, 0, 0, 6, 1, 4, 0, 29, 0, 1}, {0, 9, 0, 0, 0, 3, 1, 0x84, 2}},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(client.Send(c.request));
         EXPECT_EQ(client.ReceiveResponse(), c.response) << TransactionOf(c.request);
     }
+    child->Signal(SIGTERM);
+    child->ReadToEnd(kBound);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
+}
+
+TEST_F(CliProcessTest, DisablingTwoAndFourRestoresIllegalFunction)
+{
+    uint16_t port = FreePort();
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--disable", "2,4"});
+    std::vector<std::string> log;
+    ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
+    TestClient client;
+    ASSERT_TRUE(client.Connect(port));
+    ASSERT_TRUE(client.Send({0, 1, 0, 0, 0, 6, 1, 2, 0, 0, 0, 1}));
+    EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0, 1, 0, 0, 0, 3, 1, 0x82, 1}));
+    ASSERT_TRUE(client.Send({0, 2, 0, 0, 0, 6, 1, 4, 0, 0, 0, 1}));
+    EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0, 2, 0, 0, 0, 3, 1, 0x84, 1}));
+    ASSERT_TRUE(client.Send(ReadRegistersRequest(3, 1, 0, 1)));
+    EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0, 3, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
     child->Signal(SIGTERM);
     child->ReadToEnd(kBound);
     EXPECT_EQ(child->WaitForExit(kBound), 0);
