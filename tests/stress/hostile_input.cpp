@@ -329,7 +329,7 @@ private:
 
     Bytes RandomPduRequest(std::mt19937& random, uint16_t id)
     {
-        static const uint8_t kCodes[] = {1, 3, 5, 6, 15, 16, 22, 23};
+        static const uint8_t kCodes[] = {1, 2, 3, 4, 5, 6, 8, 15, 16, 22, 23, 43};
         size_t size = 1 + random() % 253;
         Bytes pdu(size);
         for (uint8_t& byte : pdu) {
