@@ -63,7 +63,8 @@ const char* CliUsage()
         "\n"
         "  --port N                TCP port to listen on, 0 to 65535 (default 502; 0: any free port,\n"
         "                          the \"Listening on\" line tells which)\n"
-        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
+        "  --bind ADDRESS          local IPv4 or IPv6 address to listen on (default 0.0.0.0, all IPv4;\n"
+        "                          :: for all, IPv4 too where the system allows; ::1 for loopback)\n"
         "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
         "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
         "  --disable CODES         switch off function codes, comma-separated (" +
@@ -118,7 +119,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             }
         } else if (option == "--bind") {
             if (!IsBindAddress(value)) {
-                *problem = "--bind needs a dotted IPv4 address such as 127.0.0.1, got '" + value + "'";
+                *problem = "--bind needs an IPv4 address such as 127.0.0.1 or an IPv6 one such as ::1, got '" + value + "'";
                 return CliCommand::kBadOption;
             }
             options->bindAddress = value;
