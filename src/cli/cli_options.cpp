@@ -4,6 +4,7 @@
 
 #include "modbus/function_codes.h"
 #include "server/listen_options.h"
+#include "server/unit_list.h"
 #include "tables/address_window.h"
 
 namespace {
@@ -70,6 +71,10 @@ const char* CliUsage()
         "  --disable CODES         switch off function codes, comma-separated (" +
         ServedFunctionCodesText(",") +
         ")\n"
+        "  --unit-ids LIST         answer only these unit identifiers, e.g. 1,2,10-20 (0 to 255;\n"
+        "                          default: every unit)\n"
+        "  --unknown-unit ANSWER   what a request for another unit gets: none (no response, as from a\n"
+        "                          gateway without such a device; the default) or exception (code 11)\n"
         "  --trace                 also print each transaction's request and response in hex\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text\n"
@@ -84,7 +89,7 @@ const char* CliUsage()
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
 {
-    bool servedSettingsGiven = false;   // --registers, --coils or --disable
+    bool servedSettingsGiven = false;   // --registers, --coils, --disable, --unit-ids or --unknown-unit
     for (int index = 1; index < argc; ++index) {
         std::string option = argv[index];
         if (option == "--help" || option == "-h") {
@@ -98,7 +103,8 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             continue;
         }
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
-                          option == "--coils" || option == "--disable" || IsControlOption(option);
+                          option == "--coils" || option == "--disable" || option == "--unit-ids" ||
+                          option == "--unknown-unit" || IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -137,6 +143,19 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 *problem = "--coils: " + why;
                 return CliCommand::kBadOption;
             }
+        } else if (option == "--unit-ids") {
+            servedSettingsGiven = true;
+            std::string why;
+            if (!ParseUnitList(value, options->served.unitUnserved, &why)) {
+                *problem = "--unit-ids: " + why;
+                return CliCommand::kBadOption;
+            }
+        } else if (option == "--unknown-unit") {
+            servedSettingsGiven = true;
+            if (!ParseUnknownUnitAnswer(value, &options->served.unknownUnit)) {
+                *problem = "--unknown-unit needs none or exception, got '" + value + "'";
+                return CliCommand::kBadOption;
+            }
         } else {
             servedSettingsGiven = true;
             std::string why;
@@ -149,8 +168,8 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
     // A state file sets the windows and the codes itself (its config, or the defaults when it has
     // none), so options that set them too could only be silently overridden or override the file.
     if (servedSettingsGiven && !options->control.loadFile.empty()) {
-        *problem = "--load takes the address ranges and function codes from its file: leave out --registers, "
-                   "--coils and --disable, or set them in the file's config";
+        *problem = "--load takes the address ranges, function codes and units from its file: leave out "
+                   "--registers, --coils, --disable, --unit-ids and --unknown-unit, or set them in the file's config";
         return CliCommand::kBadOption;
     }
     if (!CheckControlOptions(options->control, problem)) {

@@ -11,7 +11,7 @@
 struct CliOptions {
     uint16_t port = kDefaultModbusPort;
     std::string bindAddress = kDefaultBindAddress;
-    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable
+    ServedSettings served = DefaultServedSettings();   // --registers, --coils, --disable, --unit-ids, --unknown-unit
     bool trace = false;
     ControlOptions control;
 };

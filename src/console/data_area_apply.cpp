@@ -24,7 +24,8 @@ DataAreaSettings ReadDataAreaSettings()
 
 void ApplyDataAreaSettings(const DataAreaSettings& settings)
 {
-    ServedSettings served{};
+    // The settings the dialog does not show (the served units) stay as they are.
+    ServedSettings served = ReadServedSettings();
     served.registerWindow = WindowOfRange(settings.registerStart, settings.registerSize);
     for (int i = 0; i < kRegisterFunctionCount; ++i) {
         served.disabled[kRegisterFunctionCodes[i]] = !settings.registerFunctions[i];

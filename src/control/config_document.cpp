@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "control/json_rules.h"
+#include "control/unit_members.h"
 #include "modbus/function_codes.h"
 #include "tables/address_window.h"
 
@@ -91,19 +92,23 @@ json BuildConfigDocument(const ServedSettings& settings)
             disabled.push_back(code);
         }
     }
-    return json{{"registers", WindowDocument(settings.registerWindow)},
-                {"coils", WindowDocument(settings.coilWindow)},
-                {"disabledFunctions", disabled}};
+    json document{{"registers", WindowDocument(settings.registerWindow)},
+                  {"coils", WindowDocument(settings.coilWindow)},
+                  {"disabledFunctions", disabled}};
+    AddUnitMembers(settings, &document);
+    return document;
 }
 
 bool ParseConfigDocument(const json& document, const std::string& path, const ServedSettings& base,
                          ServedSettings* settings, std::string* problem)
 {
     if (!document.is_object()) {
-        *problem = Where(path) + "expected an object with any of the members registers, coils, disabledFunctions";
+        *problem = Where(path) + "expected an object with any of the members registers, coils, disabledFunctions, "
+                                 "unitIds, unknownUnit";
         return false;
     }
-    if (!HasOnlyMembers(document, path, {"registers", "coils", "disabledFunctions"}, problem)) {
+    if (!HasOnlyMembers(document, path, {"registers", "coils", "disabledFunctions", "unitIds", "unknownUnit"},
+                        problem)) {
         return false;
     }
     ServedSettings read = base;
@@ -118,6 +123,9 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
     if (document.contains("disabledFunctions") &&
         !ParseDisabledFunctions(document["disabledFunctions"], MemberPath(path, "disabledFunctions"), read.disabled,
                                 problem)) {
+        return false;
+    }
+    if (!ParseUnitMembers(document, path, &read, problem)) {
         return false;
     }
     *settings = read;

@@ -21,6 +21,10 @@ ServedSettings ReadServedSettings()
     for (uint8_t code : kServedFunctionCodes) {
         settings.disabled[code] = !IsFunctionEnabled(code);
     }
+    for (int unit = 0; unit < kUnitIdCount; ++unit) {
+        settings.unitUnserved[unit] = !IsUnitServed(static_cast<uint8_t>(unit));
+    }
+    settings.unknownUnit = ReadUnknownUnitAnswer();
     return settings;
 }
 
@@ -34,4 +38,8 @@ void ApplyServedSettings(const ServedSettings& settings)
     for (uint8_t code : kCoilFunctionCodes) {
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
+    for (int unit = 0; unit < kUnitIdCount; ++unit) {
+        SetUnitServed(static_cast<uint8_t>(unit), !settings.unitUnserved[unit]);
+    }
+    SetUnknownUnitAnswer(settings.unknownUnit);
 }

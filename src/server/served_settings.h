@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "server/unit_filter.h"
 #include "tables/address_window.h"
 
 // What the server serves, as one record: the address window of each table and which of the served
@@ -12,6 +13,11 @@ struct ServedSettings {
     AddressWindow registerWindow;
     AddressWindow coilWindow;
     bool disabled[256];   // by function code; only the served codes are read or applied
+
+    // The unit identifiers answered (--unit-ids) and what the others get (--unknown-unit); all
+    // false and kNone: every unit is served.
+    bool unitUnserved[kUnitIdCount];   // by unit identifier
+    UnknownUnitAnswer unknownUnit;
 };
 
 // A fresh launch's settings: both windows whole, every served code enabled.
@@ -21,6 +27,6 @@ ServedSettings DefaultServedSettings();
 ServedSettings ReadServedSettings();
 
 // Applies the settings in the dialog's order: register window, register functions, coil window,
-// coil functions. Each is a change of its own (a window under its table's lock, a flag as one word),
+// coil functions; then the units and what the others get. Each is a change of its own (a window under its table's lock, a flag as one word),
 // so a request served meanwhile may meet some of the new settings and the rest still old.
 void ApplyServedSettings(const ServedSettings& settings);

@@ -58,7 +58,7 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
 
 // The state every case starts from: a few values, a narrowed coil window, code 6 switched off.
 const char* const kStartingState = R"({"format": "parvane-state", "version": 1,
-    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "unitIds": null, "unknownUnit": "none"},
     "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})";
 
 class DocumentsTest : public testing::Test {
@@ -125,6 +125,18 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "disabled": [5]})", "unknown member 'disabled'"},
         {Kind::kConfig, R"({"registers": {"start": 0, "size": 10}, "coils": {"start": 0, "size": 0}})",
          "coils.size: must be at least 1"},
+        // Served units: the command line's list or null, and the answer for the others by name.
+        {Kind::kConfig, R"({"unitIds": "5-2"})", "unitIds: '5-2' is not a range: it must run upwards, such as 2-5"},
+        {Kind::kConfig, R"({"unitIds": "1,256"})",
+         "unitIds: '256' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
+        {Kind::kConfig, R"({"unitIds": "1,,3"})",
+         "unitIds: '' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
+        {Kind::kConfig, R"({"unitIds": ""})", "unitIds: expected unit identifiers and ranges such as 1,2,10-20, got nothing"},
+        {Kind::kConfig, R"({"unitIds": 7})", R"(unitIds: expected a list such as "1,2,10-20", or null for every unit, got 7)"},
+        {Kind::kConfig, R"({"unitIds": "1", "unknownUnit": "drop"})",
+         R"(unknownUnit: must be "none" or "exception", got "drop")"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "config": {"unitIds": "x"}})",
+         "config.unitIds: 'x' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
         // State files: the file named, format and version, then runs and config with their paths.
         {Kind::kStateFile, R"({"version": 1})", R"(missing member 'format' (a state document has "format": "parvane-state"))"},
         {Kind::kStateFile, R"({"format": "parvane-state"})", "missing member 'version'"},
@@ -162,34 +174,46 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
 
 TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
 {
-    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": []})";
+    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [], "unitIds": null, "unknownUnit": "none"})";
     const struct {
         Kind kind;
         std::string text;
         std::string stateAfter;   // the state document then, but for "format" and "version"
     } cases[] = {
         {Kind::kRegisterRun, R"({"start": 65534, "values": [1, 65535]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}, {"start": 65534, "values": [1, 65535]}],
              "coils": [{"start": 0, "values": [1]}]})"},
         {Kind::kCoilRun, R"({"start": 1, "values": [true, false, 1]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}],
              "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}]})"},
         // A partial config: the members left out keep their values.
         {Kind::kConfig, R"({"registers": {"start": 65535, "size": 1}})",
-         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6]},
+         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6], "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
         {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [1, 23], "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        // Served units: the list comes back in its shortest form, and every unit as null.
+        {Kind::kConfig, R"({"unitIds": "10-20,3,1-2,0", "unknownUnit": "exception"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6],
+                        "unitIds": "0-3,10-20", "unknownUnit": "exception"},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kConfig, R"({"unitIds": "0-254,255"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "disabledFunctions": [6],
+                        "unitIds": null, "unknownUnit": "none"},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}]})"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "config": {"unitIds": "255,0"}})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [],
+                        "unitIds": "0,255", "unknownUnit": "none"}, "registers": [], "coils": []})"},
         // A state is the whole state: what it leaves out is as a fresh launch has it.
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1})",
          std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": []})"},
         {Kind::kStateFile,
          R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5]},
              "registers": [{"start": 5, "values": [7, 8]}, {"start": 6, "values": [0, 9]}]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5]},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "disabledFunctions": [5], "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": []})"},
     };
     for (const auto& c : cases) {

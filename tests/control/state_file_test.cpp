@@ -122,7 +122,7 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
                               "  \"format\": \"parvane-state\",\n"
                               "  \"version\": 1,\n"
                               "  \"config\": {\"registers\":{\"start\":100,\"size\":50},\"coils\":{\"start\":0,"
-                              "\"size\":10},\"disabledFunctions\":[6]},\n"
+                              "\"size\":10},\"disabledFunctions\":[6],\"unitIds\":null,\"unknownUnit\":\"none\"},\n"
                               "  \"registers\": [\n"
                               "    {\"start\":100,\"values\":[4660,22136]}\n"
                               "  ],\n"
@@ -154,6 +154,9 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
 
 TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
 {
+    const std::string kTakenFromFile =
+        "--load takes the address ranges, function codes and units from its file: leave out --registers, --coils, "
+        "--disable, --unit-ids and --unknown-unit, or set them in the file's config";
     std::ofstream(file) << R"({"format": "parvane-state", "version": 1,
         "registers": [{"start": 0, "values": [1]}, {"start": 9, "values": [0, 0, 70000]}]})";
     const struct {
@@ -162,9 +165,9 @@ TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
     } cases[] = {
         {{"--load", file.string()}, file.string() + ": registers[1].values[2]: 70000 is not in 0..65535"},
         {{"--load", (folder / "absent.json").string()}, (folder / "absent.json").string() + ": No such file or directory"},
-        {{"--load", file.string(), "--disable", "5"},
-         "--load takes the address ranges and function codes from its file: leave out --registers, --coils and "
-         "--disable, or set them in the file's config"},
+        {{"--load", file.string(), "--disable", "5"}, kTakenFromFile},
+        {{"--load", file.string(), "--unit-ids", "1"}, kTakenFromFile},
+        {{"--unknown-unit", "exception", "--load", file.string()}, kTakenFromFile},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

@@ -72,7 +72,8 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
     const Answer stateBefore = Exchange(*http, "GET", "/api/v1/state", "", kToken);
     const Answer configBefore = Exchange(*http, "GET", "/api/v1/config", "", kToken);
     ASSERT_EQ(configBefore.body,
-              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6]})");
+              R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},"disabledFunctions":[6],)"
+              R"("unitIds":null,"unknownUnit":"none"})");
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
 
@@ -243,20 +244,38 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
         std::string config;   // the answer, and GET's afterwards
     } steps[] = {
         {R"({"registers": {"start": 100, "size": 10}, "disabledFunctions": [16, 6]})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16]})"},
+         R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
+         R"("unitIds":null,"unknownUnit":"none"})"},
         {R"({"coils": {"start": 65535, "size": 1}})",
-         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16]})"},
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16],)"
+         R"("unitIds":null,"unknownUnit":"none"})"},
+        {R"({"unitIds": "20-10"})", ""},   // refused: the config stays as it was
+        {R"({"unitIds": "1,10-20", "unknownUnit": "exception"})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},"disabledFunctions":[6,16],)"
+         R"("unitIds":"1,10-20","unknownUnit":"exception"})"},
     };
+    std::string config;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.body);
         const Answer put = Exchange(*http, "PUT", "/api/v1/config", step.body);
-        EXPECT_EQ(put.status, 200);
-        EXPECT_EQ(put.body, step.config);
-        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "").body, step.config);
+        EXPECT_EQ(put.status, step.config.empty() ? 400 : 200);
+        config = step.config.empty() ? config : step.config;
+        EXPECT_EQ(put.body, step.config.empty() ? R"({"error":"unitIds: '20-10' is not a range: it must run upwards, such as 10-20"})"
+                                                : config);
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "").body, config);
     }
     uint16_t registers[10] = {};
     uint8_t coils[1] = {};
     modbus_t* modbus = client.context;
+    modbus_set_slave(modbus, 1);   // a served unit; libmodbus's own default, 255, is not
+    const auto atUnit = [&](int unit, const std::function<int()>& call) {
+        modbus_set_slave(modbus, unit);
+        const int result = call();
+        const int error = errno;
+        modbus_set_slave(modbus, 1);
+        errno = error;
+        return result;
+    };
     const struct {
         const char* what;
         std::function<int()> call;
@@ -271,6 +290,8 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
          [&] { return modbus_write_and_read_registers(modbus, 100, 1, registers, 100, 1, registers); }, 0},
         {"read coil 65535", [&] { return modbus_read_bits(modbus, 65535, 1, coils); }, 0},
         {"read coil 65534", [&] { return modbus_read_bits(modbus, 65534, 1, coils); }, EMBXILADD},
+        {"read registers 100 at unit 20", [&] { return atUnit(20, [&] { return modbus_read_registers(modbus, 100, 1, registers); }); }, 0},
+        {"read registers 100 at unit 21", [&] { return atUnit(21, [&] { return modbus_read_registers(modbus, 100, 1, registers); }); }, EMBXGTAR},
     };
     for (const auto& request : requests) {
         SCOPED_TRACE(request.what);
@@ -295,7 +316,9 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
                          {"version", 1},
                          {"config", {{"registers", {{"start", 0}, {"size", 65536}}},
                                      {"coils", {{"start", 1}, {"size", 65535}}},
-                                     {"disabledFunctions", {5, 6, 15, 16, 22}}}},
+                                     {"disabledFunctions", {5, 6, 15, 16, 22}},
+                                     {"unitIds", nullptr},
+                                     {"unknownUnit", "none"}}},
                          {"registers", {{{"start", 0}, {"values", allRegisters}}}},
                          {"coils", {{{"start", 0}, {"values", allCoils}}}}};
     const std::string fullText = full.dump();
@@ -307,7 +330,7 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
         // The members a state leaves out are a fresh launch's: every other cell zero.
         {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "values": [1, 0, 2]}]})",
          R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
-         R"("coils":{"start":0,"size":65536},"disabledFunctions":[]},)"
+         R"("coils":{"start":0,"size":65536},"disabledFunctions":[],"unitIds":null,"unknownUnit":"none"},)"
          R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[]})"},
         {fullText, fullText},
     };

@@ -205,6 +205,12 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         {"--registers", "10"},     {"--coils", "1:65536"},     {"--coils", "10:4294967290"}, {"--disable", "2"},
         {"--disable", "1,,3"},     {"--disable", "3,24"},      {"--frobnicate"},
         {"extra"},
+        // Unit identifiers: 0 to 255, upward ranges, nothing empty; the two answers by name.
+        {"--unit-ids", ""},        {"--unit-ids", "256"},      {"--unit-ids", "5-2"},      {"--unit-ids", "a"},
+        {"--unit-ids", "1,"},      {"--unit-ids", "-3"},       {"--unknown-unit", "drop"}, {"--unknown-unit"},
+        // Addresses of neither family, an IPv6 one in brackets where a bare one belongs, and the reverse.
+        {"--bind", "::g"},         {"--bind", "[::1]"},        {"--bind", "1::2::3"},      {"--http", "::1:8502"},
+        {"--http", "[127.0.0.1]:8502"},
     };
     for (const std::vector<std::string>& options : cases) {
         SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
@@ -249,7 +255,8 @@ TEST_F(CliProcessTest, VersionAndHelp)
 TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
 {
     uint16_t port = FreePort();
-    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1"});
+    Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1", "--unit-ids",
+         "1,10-20", "--unknown-unit", "exception"});
     std::vector<std::string> log;
     ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
     TestClient client;
@@ -265,6 +272,9 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
         // Write single register (6) and read coils (1) switched off: code 1.
         {{0, 4, 0, 0, 0, 6, 1, 6, 0, 10, 0, 1}, {0, 4, 0, 0, 0, 3, 1, 0x86, 1}},
         {{0, 5, 0, 0, 0, 6, 1, 1, 0, 0, 0, 1}, {0, 5, 0, 0, 0, 3, 1, 0x81, 1}},
+        // Units 1 and 10..20 only: another gets exception 11 (Gateway Target Device Failed to Respond).
+        {ReadRegistersRequest(6, 20, 10, 1), {0, 6, 0, 0, 0, 5, 20, 3, 2, 0, 0}},
+        {ReadRegistersRequest(7, 7, 10, 1), {0, 7, 0, 0, 0, 3, 7, 0x83, 0x0B}},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(client.Send(c.request));
