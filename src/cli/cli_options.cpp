@@ -4,6 +4,7 @@
 
 #include "modbus/function_codes.h"
 #include "server/listen_options.h"
+#include "server/unit_list.h"
 #include "tables/address_window.h"
 
 namespace {
@@ -85,7 +86,8 @@ const char* CliUsage()
         "\n"
         "  --port N                TCP port to listen on, 0 to 65535 (default 502; 0: any free port,\n"
         "                          the \"Listening on\" line tells which)\n"
-        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0, all)\n"
+        "  --bind ADDRESS          local IPv4 or IPv6 address to listen on (default 0.0.0.0, all IPv4;\n"
+        "                          :: for all, IPv4 too where the system allows; ::1 for loopback)\n"
         "  --registers START:SIZE  holding registers that requests may use (default 0:65536)\n"
         "  --coils START:SIZE      coils that requests may use (default 0:65536)\n"
         "  --discrete-inputs START:SIZE\n"
@@ -101,6 +103,10 @@ const char* CliUsage()
         "  --device-id NAME=VALUE  set a Read Device Identification (code 43) object: VendorName,\n"
         "                          ProductCode, MajorMinorRevision, VendorUrl, ProductName or ModelName;\n"
         "                          at most 244 printable ASCII characters; repeatable\n"
+        "  --unit-ids LIST         answer only these unit identifiers, e.g. 1,2,10-20 (0 to 255;\n"
+        "                          default: every unit)\n"
+        "  --unknown-unit ANSWER   what a request for another unit gets: none (no response, as from a\n"
+        "                          gateway without such a device; the default) or exception (code 11)\n"
         "  --trace                 also print each transaction's request and response in hex\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text\n"
@@ -115,7 +121,7 @@ const char* CliUsage()
 
 CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::string* problem)
 {
-    bool servedSettingsGiven = false;   // a window option, --disable or --standard-limits
+    bool servedSettingsGiven = false;   // a window option, --disable, --standard-limits, --unit-ids or --unknown-unit
     bool deviceIdGiven = false;
     for (int index = 1; index < argc; ++index) {
         std::string option = argv[index];
@@ -136,7 +142,8 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         }
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
-                          option == "--discrete-inputs" || option == "--input-registers" || IsControlOption(option);
+                          option == "--discrete-inputs" || option == "--input-registers" || option == "--unit-ids" ||
+                          option == "--unknown-unit" || IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -157,7 +164,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             }
         } else if (option == "--bind") {
             if (!IsBindAddress(value)) {
-                *problem = "--bind needs a dotted IPv4 address such as 127.0.0.1, got '" + value + "'";
+                *problem = "--bind needs an IPv4 address such as 127.0.0.1 or an IPv6 one such as ::1, got '" + value + "'";
                 return CliCommand::kBadOption;
             }
             options->bindAddress = value;
@@ -196,6 +203,19 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 *problem = "--input-registers: " + why;
                 return CliCommand::kBadOption;
             }
+        } else if (option == "--unit-ids") {
+            servedSettingsGiven = true;
+            std::string why;
+            if (!ParseUnitList(value, options->served.unitUnserved, &why)) {
+                *problem = "--unit-ids: " + why;
+                return CliCommand::kBadOption;
+            }
+        } else if (option == "--unknown-unit") {
+            servedSettingsGiven = true;
+            if (!ParseUnknownUnitAnswer(value, &options->served.unknownUnit)) {
+                *problem = "--unknown-unit needs none or exception, got '" + value + "'";
+                return CliCommand::kBadOption;
+            }
         } else {
             servedSettingsGiven = true;
             std::string why;
@@ -208,8 +228,9 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
     // A state file sets the windows and the codes itself (its config, or the defaults when it has
     // none), so options that set them too could only be silently overridden or override the file.
     if (servedSettingsGiven && !options->control.loadFile.empty()) {
-        *problem = "--load takes the address ranges and function codes from its file: leave out --registers, "
-                   "--coils, --discrete-inputs, --input-registers and --disable, or set them in the file's config";
+        *problem = "--load takes the address ranges, function codes and units from its file: leave out "
+                   "--registers, --coils, --discrete-inputs, --input-registers, --disable, --unit-ids and "
+                   "--unknown-unit, or set them in the file's config";
         if (options->served.standardLimits) {
             *problem = "--load takes the limits from its file: leave out --standard-limits, or set "
                        "\"standardLimits\": true in the file's config";

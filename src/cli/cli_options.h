@@ -12,7 +12,8 @@
 struct CliOptions {
     uint16_t port = kDefaultModbusPort;
     std::string bindAddress = kDefaultBindAddress;
-    ServedSettings served = DefaultServedSettings();   // the four window options, --disable, --standard-limits
+    ServedSettings served = DefaultServedSettings();   // the window options, --disable, --standard-limits,
+                                                       // --unit-ids, --unknown-unit
     DeviceIdentification deviceId = DefaultDeviceIdentification();   // --device-id
     bool trace = false;
     ControlOptions control;

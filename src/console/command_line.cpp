@@ -61,7 +61,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             }
         } else if (name == "--bind") {
             if (!IsBindAddress(value)) {
-                *error = "invalid address '" + value + "': expected a dotted IPv4 address such as 127.0.0.1";
+                *error = "invalid address '" + value + "': expected an IPv4 address such as 127.0.0.1 or an IPv6 one such as ::1";
                 return CommandLineAction::Fail;
             }
             options->bindAddress = value;
@@ -91,7 +91,8 @@ const char* CommandLineUsage()
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
         "                          the title)\n"
-        "  --bind ADDRESS          local IPv4 address to listen on (default 0.0.0.0)\n"
+        "  --bind ADDRESS          local IPv4 or IPv6 address to listen on (default 0.0.0.0;\n"
+        "                          :: for all, IPv4 too where the system allows; ::1 for loopback)\n"
         "  --standard-limits       the Modbus application protocol's write limits (15: 1968 coils,\n"
         "                          16: 123 and 23: 121 registers; default 800, 100, 100) and its code 23\n"
         "                          order, write then read (default: read then write)\n" +

@@ -8,7 +8,7 @@
 // Where the console's server listens, and its remote control; the same options as the headless
 // server's.
 struct ConsoleOptions {
-    std::string bindAddress;   // dotted IPv4 address
+    std::string bindAddress;   // IPv4 or IPv6 address
     uint16_t port;
     ControlOptions control;
     bool standardLimits = false;   // --standard-limits

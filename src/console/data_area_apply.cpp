@@ -24,7 +24,8 @@ DataAreaSettings ReadDataAreaSettings()
 
 void ApplyDataAreaSettings(const DataAreaSettings& settings)
 {
-    // The settings the dialog does not show (the device codes, the limits) stay as they are.
+    // The settings the dialog does not show (the device codes, the limits, the served units) stay as
+    // they are.
     ServedSettings served = ReadServedSettings();
     served.registerWindow = WindowOfRange(settings.registerStart, settings.registerSize);
     for (int i = 0; i < kRegisterFunctionCount; ++i) {

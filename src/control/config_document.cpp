@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "control/json_rules.h"
+#include "control/unit_members.h"
 #include "modbus/function_codes.h"
 #include "tables/address_window.h"
 
@@ -90,12 +91,14 @@ json BuildConfigDocument(const ServedSettings& settings)
             disabled.push_back(code);
         }
     }
-    return json{{"registers", WindowDocument(settings.registerWindow)},
-                {"coils", WindowDocument(settings.coilWindow)},
-                {"inputRegisters", WindowDocument(settings.inputRegisterWindow)},
-                {"discreteInputs", WindowDocument(settings.discreteInputWindow)},
-                {"disabledFunctions", disabled},
-                {"standardLimits", settings.standardLimits}};
+    json document{{"registers", WindowDocument(settings.registerWindow)},
+                  {"coils", WindowDocument(settings.coilWindow)},
+                  {"inputRegisters", WindowDocument(settings.inputRegisterWindow)},
+                  {"discreteInputs", WindowDocument(settings.discreteInputWindow)},
+                  {"disabledFunctions", disabled},
+                  {"standardLimits", settings.standardLimits}};
+    AddUnitMembers(settings, &document);
+    return document;
 }
 
 bool ParseConfigDocument(const json& document, const std::string& path, const ServedSettings& base,
@@ -103,11 +106,12 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
 {
     if (!document.is_object()) {
         *problem = Where(path) + "expected an object with any of the members registers, coils, inputRegisters, "
-                                 "discreteInputs, disabledFunctions, standardLimits";
+                                 "discreteInputs, disabledFunctions, standardLimits, unitIds, unknownUnit";
         return false;
     }
     if (!HasOnlyMembers(document, path,
-                        {"registers", "coils", "inputRegisters", "discreteInputs", "disabledFunctions", "standardLimits"},
+                        {"registers", "coils", "inputRegisters", "discreteInputs", "disabledFunctions", "standardLimits",
+                         "unitIds", "unknownUnit"},
                         problem)) {
         return false;
     }
@@ -142,6 +146,9 @@ bool ParseConfigDocument(const json& document, const std::string& path, const Se
             return false;
         }
         read.standardLimits = document["standardLimits"].get<bool>();
+    }
+    if (!ParseUnitMembers(document, path, &read, problem)) {
+        return false;
     }
     *settings = read;
     return true;

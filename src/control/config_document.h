@@ -9,11 +9,12 @@
 // The served settings as a document:
 //   {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536},
 //    "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536},
-//    "disabledFunctions": [5, 6], "standardLimits": false}
+//    "disabledFunctions": [5, 6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"}
 // A window is a start and a size, as the Configure Data Areas dialog and the command line's window
 // options take it, under the same rules; disabledFunctions lists the served codes switched off, in
 // ascending order, and names every one of them (a code left out is enabled); standardLimits is true
-// for the Modbus application protocol's write limits and code 23 order, false for the server's own.
+// for the Modbus application protocol's write limits and code 23 order, false for the server's own;
+// unitIds and unknownUnit are control/unit_members.h's.
 
 JsonDocument BuildConfigDocument(const ServedSettings& settings);
 

@@ -1,28 +1,39 @@
 #include "control/control_options.h"
 
+#include "platform/socket.h"
 #include "server/listen_options.h"
 
 namespace {
 
-// ADDRESS:PORT, the address as --bind takes it and the port as --port does (0: any free port).
+// ADDRESS:PORT, the address as --bind takes it and the port as --port does (0: any free port); an
+// IPv6 address in brackets, [::1]:8502, so that its own colons are not read as the port's.
 bool ParseEndpoint(const std::string& text, std::string* address, uint16_t* port)
 {
     std::string::size_type colon = text.rfind(':');
     if (colon == std::string::npos) {
         return false;
     }
-    uint32_t value = 0;
-    if (!IsBindAddress(text.substr(0, colon)) || !ParseDecimalNumber(text.substr(colon + 1), UINT16_MAX, &value)) {
+    std::string host = text.substr(0, colon);
+    const bool bracketed = host.size() >= 2 && host.front() == '[' && host.back() == ']';
+    if (bracketed) {
+        host = host.substr(1, host.size() - 2);
+    }
+    // An IPv6 address needs its brackets, and only an IPv6 address may have them.
+    if (bracketed != (host.find(':') != std::string::npos)) {
         return false;
     }
-    *address = text.substr(0, colon);
+    uint32_t value = 0;
+    if (!IsBindAddress(host) || !ParseDecimalNumber(text.substr(colon + 1), UINT16_MAX, &value)) {
+        return false;
+    }
+    *address = host;
     *port = static_cast<uint16_t>(value);
     return true;
 }
 
 bool IsLoopbackAddress(const std::string& address)
 {
-    return address.rfind("127.", 0) == 0;
+    return address.rfind("127.", 0) == 0 || address == "::1";
 }
 
 }  // namespace
@@ -37,8 +48,8 @@ bool ParseControlOption(const std::string& name, const std::string& value, Contr
 {
     if (name == "--http") {
         if (!ParseEndpoint(value, &options->httpAddress, &options->httpPort)) {
-            *problem = "--http needs ADDRESS:PORT with a dotted IPv4 address and a port from 0 to 65535, such as "
-                       "127.0.0.1:8502, got '" +
+            *problem = "--http needs ADDRESS:PORT with an IPv4 address or an IPv6 one in brackets and a port from 0 "
+                       "to 65535, such as 127.0.0.1:8502 or [::1]:8502, got '" +
                        value + "'";
             return false;
         }
@@ -62,8 +73,10 @@ bool ParseControlOption(const std::string& name, const std::string& value, Contr
 bool CheckControlOptions(const ControlOptions& options, std::string* problem)
 {
     if (options.httpEnabled && !IsLoopbackAddress(options.httpAddress) && options.tokenFile.empty()) {
-        *problem = "--http " + options.httpAddress + ":" + std::to_string(options.httpPort) +
-                   " can be reached from other machines: give --http-token-file FILE, or bind it to 127.0.0.1";
+        char endpoint[kEndpointTextSize];
+        FormatEndpointOf(options.httpAddress.c_str(), options.httpPort, endpoint);
+        *problem = "--http " + std::string(endpoint) +
+                   " can be reached from other machines: give --http-token-file FILE, or bind it to 127.0.0.1 or ::1";
         return false;
     }
     return true;

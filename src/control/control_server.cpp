@@ -225,8 +225,9 @@ ControlStart StartUnderLock(const ControlOptions& options, std::string* problem,
     if (!options.tokenFile.empty() && !ReadBearerToken(options.tokenFile, &token, problem)) {
         return ControlStart::kTokenRefused;
     }
-    const std::string failed = "Unable to start the HTTP control interface on " + options.httpAddress + ":" +
-                               std::to_string(options.httpPort) + " : ";
+    char endpoint[kEndpointTextSize];
+    FormatEndpointOf(options.httpAddress.c_str(), options.httpPort, endpoint);
+    const std::string failed = "Unable to start the HTTP control interface on " + std::string(endpoint) + " : ";
     // Writing an answer to a client that has gone must not end the program.
     IgnoreBrokenPipe();
     try {
@@ -267,8 +268,9 @@ ControlStart StartControlServer(const ControlOptions& options, std::string* prob
     ControlStart result = StartUnderLock(options, problem, &fresh);
     // Logged once the lock is left.
     if (fresh) {
-        LogEvent("HTTP control interface on %s:%u", options.httpAddress.c_str(),
-                 static_cast<unsigned>(ControlServerPort()));
+        char endpoint[kEndpointTextSize];
+        FormatEndpointOf(options.httpAddress.c_str(), ControlServerPort(), endpoint);
+        LogEvent("HTTP control interface on %s", endpoint);
     }
     return result;
 }

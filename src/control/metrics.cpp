@@ -30,8 +30,20 @@ std::string FunctionLabel(int row)
     return row < kServedFunctionCount ? std::to_string(kServedFunctionCodes[row]) : "other";
 }
 
+// Exceptions 1 to 3 have the columns of their numbers; exception 11 the last; -1 for no column.
+int ResultColumn(ExceptionCode code)
+{
+    if (code == kGatewayTargetFailedToRespond) {
+        return kResultCount - 1;
+    }
+    return code < kResultCount - 1 ? code : -1;
+}
+
 std::string ResultLabel(int result)
 {
+    if (result == kResultCount - 1) {
+        return "exception_" + std::to_string(kGatewayTargetFailedToRespond);
+    }
     return result == 0 ? "normal" : "exception_" + std::to_string(result);
 }
 
@@ -53,8 +65,9 @@ void CountTransaction(const TransactionView& transaction)
 {
     const uint8_t functionCode =
         transaction.requestLength > kFunctionCodeOffset ? transaction.request[kFunctionCodeOffset] : 0;
-    if (transaction.code < kResultCount) {
-        Requests[FunctionRow(functionCode)][transaction.code].fetch_add(1, std::memory_order_relaxed);
+    const int column = ResultColumn(transaction.code);
+    if (column >= 0) {
+        Requests[FunctionRow(functionCode)][column].fetch_add(1, std::memory_order_relaxed);
     }
     BytesReceived.fetch_add(transaction.requestLength, std::memory_order_relaxed);
     BytesTransmitted.fetch_add(transaction.responseLength, std::memory_order_relaxed);
@@ -106,6 +119,9 @@ std::string FormatMetrics(const MetricsSample& sample)
     AddMetric(&text, "parvane_framing_violations_total", "counter",
               "Connections ended for an MBAP header with a bad protocol identifier or length.");
     AddSample(&text, "parvane_framing_violations_total", sample.server.framingViolations);
+    AddMetric(&text, "parvane_unserved_unit_requests_total", "counter",
+              "Requests for a unit identifier that is not served (answered with exception 11 or not at all).");
+    AddSample(&text, "parvane_unserved_unit_requests_total", sample.server.unservedUnitRequests);
     AddMetric(&text, "parvane_log_lines_dropped_total", "counter",
               "Log lines that the log's reader did not take in time and that were dropped.");
     AddSample(&text, "parvane_log_lines_dropped_total", sample.logLinesDropped);

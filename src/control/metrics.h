@@ -10,9 +10,9 @@
 // The figures of /metrics. Requests are counted by the transaction observer from the control
 // interface's first start on; the rest is read from the core when asked.
 
-// Results as the metrics label them: a normal response, or exception 1, 2 or 3 (the only ones the
-// server answers).
-inline constexpr int kResultCount = 4;
+// Results as the metrics label them: a normal response, exception 1, 2 or 3, or exception 11 (for a
+// unit that is not served), the only ones the server answers.
+inline constexpr int kResultCount = 5;
 // Each served function code has its own row; every other code shares the last.
 inline constexpr int kFunctionRowCount = kServedFunctionCount + 1;
 

@@ -24,6 +24,9 @@ static_assert(kMaxReadInputRegisters <= kMaxReadRegisters, "a word read fills Re
 
 inline constexpr uint8_t kExceptionFlag = 0x80;         // set in the function byte of an exception
 
+// The MBAP header's last byte: the unit (slave) a gateway would forward the request to.
+inline constexpr uint16_t kUnitIdOffset = 6;
+
 // Request layout, as offsets from the start of the ADU. Every 16-bit field is big-endian.
 inline constexpr uint16_t kFunctionCodeOffset = 7;      // the PDU's first byte
 inline constexpr uint16_t kAddressOffset = 8;           // start address (read address of code 23)

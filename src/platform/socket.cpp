@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -26,33 +27,75 @@ int SetIntOption(SocketHandle socket, int level, int name, int value)
     return 0;
 }
 
-bool FillIpv4Address(const char* dottedAddress, uint16_t port, sockaddr_in* address)
+// The system's record for an address text and a port; false when the text is no address.
+bool FillSocketAddress(const char* text, uint16_t port, sockaddr_storage* storage, socklen_t* length)
 {
-    std::memset(address, 0, sizeof *address);
-    address->sin_family = AF_INET;
-    address->sin_port = htons(port);
-    return inet_pton(AF_INET, dottedAddress, &address->sin_addr) == 1;
+    std::memset(storage, 0, sizeof *storage);
+    sockaddr_in* ipv4 = reinterpret_cast<sockaddr_in*>(storage);
+    if (inet_pton(AF_INET, text, &ipv4->sin_addr) == 1) {
+        ipv4->sin_family = AF_INET;
+        ipv4->sin_port = htons(port);
+        *length = sizeof *ipv4;
+        return true;
+    }
+    sockaddr_in6* ipv6 = reinterpret_cast<sockaddr_in6*>(storage);
+    if (inet_pton(AF_INET6, text, &ipv6->sin6_addr) == 1) {
+        ipv6->sin6_family = AF_INET6;
+        ipv6->sin6_port = htons(port);
+        *length = sizeof *ipv6;
+        return true;
+    }
+    return false;
+}
+
+// The layer's own form of a system address record; an IPv4-mapped IPv6 address becomes IPv4.
+SocketAddress AddressOfRecord(const sockaddr_storage& storage)
+{
+    SocketAddress address{};
+    if (storage.ss_family == AF_INET6) {
+        const sockaddr_in6& ipv6 = reinterpret_cast<const sockaddr_in6&>(storage);
+        address.port = ntohs(ipv6.sin6_port);
+        if (IN6_IS_ADDR_V4MAPPED(&ipv6.sin6_addr)) {
+            address.family = AddressFamily::kIpv4;
+            std::memcpy(address.bytes, ipv6.sin6_addr.s6_addr + 12, 4);
+        } else {
+            address.family = AddressFamily::kIpv6;
+            std::memcpy(address.bytes, ipv6.sin6_addr.s6_addr, 16);
+        }
+        return address;
+    }
+    const sockaddr_in& ipv4 = reinterpret_cast<const sockaddr_in&>(storage);
+    address.family = AddressFamily::kIpv4;
+    address.port = ntohs(ipv4.sin_port);
+    std::memcpy(address.bytes, &ipv4.sin_addr, 4);
+    return address;
 }
 
 }  // namespace
 
-SocketHandle CreateTcpSocket(int* error)
+SocketHandle CreateTcpSocket(int* error, AddressFamily family)
 {
-    SocketHandle created = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    const bool ipv6 = family == AddressFamily::kIpv6;
+    SocketHandle created = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (created < 0) {
         *error = LastError();
         return kNoSocket;
     }
+    if (ipv6) {
+        // Dual stack where the system allows it; where it does not, "::" still serves IPv6.
+        SetIntOption(created, IPPROTO_IPV6, IPV6_V6ONLY, 0);
+    }
     return created;
 }
 
-int BindSocket(SocketHandle socket, const char* dottedAddress, uint16_t port)
+int BindSocket(SocketHandle socket, const char* address, uint16_t port)
 {
-    sockaddr_in address;
-    if (!FillIpv4Address(dottedAddress, port, &address)) {
+    sockaddr_storage storage;
+    socklen_t length = 0;
+    if (!FillSocketAddress(address, port, &storage, &length)) {
         return kWsaEinval;
     }
-    if (bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (bind(socket, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         return LastError();
     }
     return 0;
@@ -68,26 +111,25 @@ int ListenOnSocket(SocketHandle socket)
 
 int LocalPort(SocketHandle socket, uint16_t* port)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return LastError();
     }
-    *port = ntohs(address.sin_port);
+    *port = AddressOfRecord(address).port;
     return 0;
 }
 
-SocketHandle AcceptConnection(SocketHandle listenSocket, Ipv4Peer* peer, int* error)
+SocketHandle AcceptConnection(SocketHandle listenSocket, SocketAddress* peer, int* error)
 {
-    sockaddr_in address{};
+    sockaddr_storage address{};
     socklen_t length = sizeof address;
     SocketHandle accepted = accept4(listenSocket, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
     if (accepted < 0) {
         *error = AcceptErrorFromErrno(errno);
         return kNoSocket;
     }
-    peer->address = ntohl(address.sin_addr.s_addr);
-    peer->port = ntohs(address.sin_port);
+    *peer = AddressOfRecord(address);
     return accepted;
 }
 
@@ -198,8 +240,30 @@ bool ResolveFirstIpv4(const char* name, char* dottedAddress)
     return converted;
 }
 
-bool IsDottedIpv4(const char* text)
+bool AddressFamilyOf(const char* text, AddressFamily* family)
 {
-    in_addr parsed{};
-    return inet_pton(AF_INET, text, &parsed) == 1;
+    sockaddr_storage storage;
+    socklen_t length = 0;
+    if (!FillSocketAddress(text, 0, &storage, &length)) {
+        return false;
+    }
+    *family = storage.ss_family == AF_INET6 ? AddressFamily::kIpv6 : AddressFamily::kIpv4;
+    return true;
+}
+
+void FormatEndpoint(const SocketAddress& address, char* text)
+{
+    char addressText[kAddressTextSize] = {};
+    const bool ipv6 = address.family == AddressFamily::kIpv6;
+    inet_ntop(ipv6 ? AF_INET6 : AF_INET, address.bytes, addressText, sizeof addressText);
+    FormatEndpointOf(addressText, address.port, text);
+}
+
+void FormatEndpointOf(const char* address, uint16_t port, char* text)
+{
+    if (std::strchr(address, ':') != nullptr) {
+        std::snprintf(text, kEndpointTextSize, "[%s]:%hu", address, port);
+    } else {
+        std::snprintf(text, kEndpointTextSize, "%s:%hu", address, port);
+    }
 }

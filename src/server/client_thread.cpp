@@ -7,8 +7,10 @@
 #include "modbus/decode_request.h"
 #include "modbus/execute_request.h"
 #include "server/mbap_framing.h"
+#include "server/server_counters.h"
 #include "server/server_threads.h"
 #include "server/transaction_trace.h"
+#include "server/unit_filter.h"
 
 namespace {
 
@@ -46,6 +48,23 @@ ExceptionCode ServeRequest(uint8_t* adu, uint16_t requestLength, RequestRecord* 
     return code;
 }
 
+// A request for a unit that is not served: counted, logged the first time on the connection only
+// (a client polling a missing unit would flood the log), and answered with exception 11 or not at
+// all, as the operator chose. Returns the response's total length, 0 for no response.
+uint16_t RefuseUnservedUnit(uint8_t* adu, SocketHandle socket, bool* logged)
+{
+    CountUnservedUnitRequest();
+    if (!*logged) {
+        *logged = true;
+        LogEvent("Client on socket %hu addressed unit %u, which is not served", static_cast<unsigned short>(socket),
+                 static_cast<unsigned>(adu[kUnitIdOffset]));
+    }
+    if (ReadUnknownUnitAnswer() == UnknownUnitAnswer::kNone) {
+        return 0;
+    }
+    return BuildExceptionResponse(kGatewayTargetFailedToRespond, adu[kFunctionCodeOffset], adu);
+}
+
 void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
 {
     // The thread's own copy: only this thread clears clientSocket, in ReleaseSlot.
@@ -58,6 +77,7 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
     // past its end, inside `adu`, before it compares the length, and those bytes must hold values.
     uint8_t adu[kAduCapacity] = {};
     ReceiveBuffer received = {};
+    bool unservedUnitLogged = false;
     for (;;) {
         uint16_t requestLength = ReceiveAdu(socket, &received, adu, &slot->kickEvent);
         if (requestLength == 0) {
@@ -65,7 +85,18 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         }
         StoreRequest(slot, adu, requestLength);
         uint16_t responseLength = 0;
-        ExceptionCode code = ServeRequest(adu, requestLength, record, &responseLength);
+        ExceptionCode code = kGatewayTargetFailedToRespond;
+        // Checked once the request is framed and before it is decoded: the unit decides whether
+        // there is a device to decode it at all.
+        if (IsUnitServed(adu[kUnitIdOffset])) {
+            code = ServeRequest(adu, requestLength, record, &responseLength);
+        } else if ((responseLength = RefuseUnservedUnit(adu, socket, &unservedUnitLogged)) == 0) {
+            // Left unanswered, the way a gateway with no such device leaves it; the connection
+            // publishes it as a rejected request with an empty response.
+            StoreResponse(slot, adu, 0);
+            RecordTransaction(slot, code);
+            continue;
+        }
         if (SendResponse(socket, adu, responseLength) == 0) {
             return;
         }

@@ -41,5 +41,6 @@ bool ParseListenPort(const std::string& text, uint16_t* port)
 bool IsBindAddress(const std::string& text)
 {
     // The same reading the bind itself makes, so an accepted address never fails to bind as invalid.
-    return IsDottedIpv4(text.c_str());
+    AddressFamily family;
+    return AddressFamilyOf(text.c_str(), &family);
 }

@@ -13,6 +13,7 @@ bool ParseDecimalNumber(const std::string& text, uint32_t maximum, uint32_t* val
 // A TCP port to listen on, 0 to 65535; 0 lets the system choose a free one.
 bool ParseListenPort(const std::string& text, uint16_t* port);
 
-// A dotted IPv4 address that the listening socket can bind (four decimal numbers 0 to 255, none
-// with a leading zero, which some readers take for octal).
+// An address that the listening socket can bind: a dotted IPv4 address (four decimal numbers 0 to
+// 255, none with a leading zero, which some readers take for octal) or an IPv6 literal such as ::
+// (every address, IPv4 too where the system allows) or ::1, without brackets.
 bool IsBindAddress(const std::string& text);

@@ -17,7 +17,7 @@ constexpr int kHostNameSize = 256;
 int AcceptConnections(SocketHandle listenSocket)
 {
     for (;;) {
-        Ipv4Peer peer{};
+        SocketAddress peer{};
         int error = 0;
         SocketHandle accepted = AcceptConnection(listenSocket, &peer, &error);
         if (accepted != kNoSocket) {
@@ -64,7 +64,9 @@ void LogListeningEndpoint(SocketHandle listenSocket)
     // script reads from this line ("parvane-cli --port 0 | grep -m1 Listening").
     uint16_t port = 0;
     LocalPort(listenSocket, &port);
-    LogEvent("Listening on %s:%hu", ListenAddress(), port);
+    char endpoint[kEndpointTextSize];
+    FormatEndpointOf(ListenAddress(), port, endpoint);
+    LogEvent("Listening on %s", endpoint);
 }
 
 void LogServerStarted()

@@ -29,6 +29,10 @@ ServedSettings ReadServedSettings()
         settings.disabled[code] = !IsFunctionEnabled(code);
     }
     settings.standardLimits = StandardLimitsInForce();
+    for (int unit = 0; unit < kUnitIdCount; ++unit) {
+        settings.unitUnserved[unit] = !IsUnitServed(static_cast<uint8_t>(unit));
+    }
+    settings.unknownUnit = ReadUnknownUnitAnswer();
     return settings;
 }
 
@@ -54,4 +58,8 @@ void ApplyServedSettings(const ServedSettings& settings)
         SetFunctionEnabled(code, !settings.disabled[code]);
     }
     SetStandardLimits(settings.standardLimits);
+    for (int unit = 0; unit < kUnitIdCount; ++unit) {
+        SetUnitServed(static_cast<uint8_t>(unit), !settings.unitUnserved[unit]);
+    }
+    SetUnknownUnitAnswer(settings.unknownUnit);
 }

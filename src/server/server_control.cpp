@@ -18,7 +18,7 @@ namespace {
 
 // Where to listen; written by InitServerControl before any server thread exists. BindPort is
 // also written by the first start that was given port 0, under ServerControlLock.
-char BindAddress[kIpv4TextSize];
+char BindAddress[kAddressTextSize];
 uint16_t BindPort;
 
 // Guards BindPort (once the server may run), ListenSocket, ListenPort and StopRequested. Never held
@@ -68,7 +68,9 @@ int StartServer()
             return 0;
         }
         int error = 0;
-        SocketHandle listenSocket = CreateTcpSocket(&error);
+        AddressFamily family = AddressFamily::kIpv4;
+        AddressFamilyOf(BindAddress, &family);   // an unreadable address fails in the bind below
+        SocketHandle listenSocket = CreateTcpSocket(&error, family);
         if (listenSocket == kNoSocket) {
             failure = {"Unable to create listen socket", error, false};
         } else {

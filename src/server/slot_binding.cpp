@@ -1,7 +1,5 @@
 #include "server/slot_table.h"
 
-#include <cstdio>
-
 #include "log/event_log.h"
 #include "platform/clock.h"
 #include "server/server_counters.h"
@@ -26,11 +24,10 @@ void PrepareClientSocket(SocketHandle socket)
 }
 
 // Called with the slot's lock held and its free count already taken.
-void BindSlot(ConnectionSlot* slot, SocketHandle socket, Ipv4Peer peer)
+void BindSlot(ConnectionSlot* slot, SocketHandle socket, const SocketAddress& peer)
 {
     slot->clientSocket = socket;
-    std::snprintf(slot->peerText, sizeof slot->peerText, "%u.%u.%u.%u:%hu", (peer.address >> 24) & 0xFFu,
-                  (peer.address >> 16) & 0xFFu, (peer.address >> 8) & 0xFFu, peer.address & 0xFFu, peer.port);
+    FormatEndpoint(peer, slot->peerText);
     uint32_t now = TickCount();
     slot->connectTick = now;
     slot->lastActivityTick = now;
@@ -59,7 +56,7 @@ int ChooseSlotToEvict(const uint32_t lastActivityTicks[kSlotCount], uint32_t now
     return chosen;
 }
 
-ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer)
+ConnectionSlot* AcquireSlot(SocketHandle socket, const SocketAddress& peer)
 {
     PrepareClientSocket(socket);
     for (;;) {

@@ -10,7 +10,8 @@
 #include "platform/socket.h"
 
 inline constexpr int kSlotCount = 4;
-inline constexpr int kPeerTextSize = 24;   // "255.255.255.255:65535" and its terminator fit
+// "255.255.255.255:65535", or an IPv6 peer as "[ffff:...:255.255.255.255]:65535", and the terminator.
+inline constexpr int kPeerTextSize = kEndpointTextSize;
 // How long one send may wait for a client that does not read before the connection is given up;
 // bounds how long such a client can hold up an eviction or a stop.
 inline constexpr int kSendTimeoutMilliseconds = 5000;
@@ -73,7 +74,7 @@ void KickSlot(ConnectionSlot* slot);
 
 // Binds an accepted connection to the first free slot, evicting the idlest connection and waiting
 // when all four are busy; never fails.
-ConnectionSlot* AcquireSlot(SocketHandle socket, Ipv4Peer peer);
+ConnectionSlot* AcquireSlot(SocketHandle socket, const SocketAddress& peer);
 // Frees the slot, closes its socket, logs the close and only then returns the slot's free count.
 void ReleaseSlot(ConnectionSlot* slot);
 

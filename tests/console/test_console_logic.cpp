@@ -419,6 +419,10 @@ void ConsoleLogicTest::commandLine_data()
     QTest::newRow("bind trailing dot") << QStringList{"--bind", "1.2.3."} << fail << QString() << 0;
     // Accepted once, then the bind itself refused it: a leading zero reads as octal to some.
     QTest::newRow("bind leading zero") << QStringList{"--bind", "010.0.0.1"} << fail << QString() << 0;
+    QTest::newRow("bind IPv6 loopback") << QStringList{"--bind", "::1"} << run << QStringLiteral("::1") << 502;
+    QTest::newRow("bind IPv6 every address") << QStringList{"--bind=::"} << run << QStringLiteral("::") << 502;
+    QTest::newRow("bind IPv6 in brackets") << QStringList{"--bind", "[::1]"} << fail << QString() << 0;
+    QTest::newRow("bind IPv6 two gaps") << QStringList{"--bind", "1::2::3"} << fail << QString() << 0;
     QTest::newRow("unknown option") << QStringList{"--verbose"} << fail << QString() << 0;
     QTest::newRow("stray argument") << QStringList{"502"} << fail << QString() << 0;
 }

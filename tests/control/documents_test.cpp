@@ -72,7 +72,7 @@ bool ParseAndApply(Kind kind, const std::string& text, const std::string& file, 
     R"({"VendorName": "Parvane", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION            \
     R"(", "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"})"
 const char* const kStartingState = R"({"format": "parvane-state", "version": 1,
-    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+    "config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
     "deviceId": )" DEFAULT_DEVICE_ID R"(,
     "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})";
 
@@ -153,6 +153,18 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
          "VendorName: must be printable ASCII (0x20 to 0x7E), got byte 195 at 3"},
         {Kind::kDeviceId, R"({"VendorName": "X", "ProductName": ")" + std::string(245, 'p') + R"("})",
          "ProductName: must be at most 244 characters, got 245"},
+        // Served units: the command line's list or null, and the answer for the others by name.
+        {Kind::kConfig, R"({"unitIds": "5-2"})", "unitIds: '5-2' is not a range: it must run upwards, such as 2-5"},
+        {Kind::kConfig, R"({"unitIds": "1,256"})",
+         "unitIds: '256' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
+        {Kind::kConfig, R"({"unitIds": "1,,3"})",
+         "unitIds: '' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
+        {Kind::kConfig, R"({"unitIds": ""})", "unitIds: expected unit identifiers and ranges such as 1,2,10-20, got nothing"},
+        {Kind::kConfig, R"({"unitIds": 7})", R"(unitIds: expected a list such as "1,2,10-20", or null for every unit, got 7)"},
+        {Kind::kConfig, R"({"unitIds": "1", "unknownUnit": "drop"})",
+         R"(unknownUnit: must be "none" or "exception", got "drop")"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "config": {"unitIds": "x"}})",
+         "config.unitIds: 'x' is not a unit identifier from 0 to 255 or a range of them such as 10-20"},
         // State files: the file named, format and version, then runs and config with their paths.
         {Kind::kStateFile, R"({"version": 1})", R"(missing member 'format' (a state document has "format": "parvane-state"))"},
         {Kind::kStateFile, R"({"format": "parvane-state"})", "missing member 'version'"},
@@ -196,38 +208,50 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
 
 TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
 {
-    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [], "standardLimits": false})";
+    const char* const kDefaultConfig = R"({"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [], "standardLimits": false, "unitIds": null, "unknownUnit": "none"})";
     const struct {
         Kind kind;
         std::string text;
         std::string stateAfter;   // the state document then, but for "format" and "version"
     } cases[] = {
         {Kind::kRegisterRun, R"({"start": 65534, "values": [1, 65535]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}, {"start": 65534, "values": [1, 65535]}],
              "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kCoilRun, R"({"start": 1, "values": [true, false, 1]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}],
              "coils": [{"start": 0, "values": [1, 1]}, {"start": 3, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         // A partial config: the members left out keep their values.
         {Kind::kConfig, R"({"registers": {"start": 65535, "size": 1}})",
-         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 65535, "size": 1}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
-        {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23], "standardLimits": false})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [1, 23], "standardLimits": false},
+        {Kind::kConfig, R"({"disabledFunctions": [23, 1, 23], "standardLimits": false, "unitIds": null, "unknownUnit": "none"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [1, 23], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kConfig, R"({"disabledFunctions": [4, 2], "discreteInputs": {"start": 100, "size": 1}})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 100, "size": 1}, "disabledFunctions": [2, 4], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 100, "size": 1}, "disabledFunctions": [2, 4], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
-        {Kind::kConfig, R"({"standardLimits": true})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": true},
+        {Kind::kConfig, R"({"standardLimits": true, "unitIds": null, "unknownUnit": "none"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": true, "unitIds": null, "unknownUnit": "none"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
         {Kind::kDeviceId, R"({"ModelName": "M-1", "VendorName": ""})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "deviceId": {"VendorName": "", "ProductCode": "parvane", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
                           "VendorUrl": "", "ProductName": "Parvane", "ModelName": "M-1"},
              "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
+        // Served units: the list comes back in its shortest form, and every unit as null.
+        {Kind::kConfig, R"({"unitIds": "10-20,3,1-2,0", "unknownUnit": "exception"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6],
+                        "standardLimits": false, "unitIds": "0-3,10-20", "unknownUnit": "exception"},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
+        {Kind::kConfig, R"({"unitIds": "0-254,255"})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 10}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [6],
+                        "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
+             "registers": [{"start": 100, "values": [4660, 22136]}], "coils": [{"start": 0, "values": [1]}], "inputRegisters": [{"start": 7, "values": [3]}], "discreteInputs": [{"start": 2, "values": [1]}]})"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "config": {"unitIds": "255,0"}})",
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [],
+                        "standardLimits": false, "unitIds": "0,255", "unknownUnit": "none"}, "registers": [], "coils": [], "inputRegisters": [], "discreteInputs": []})"},
         // A state is the whole state: what it leaves out is as a fresh launch has it, so a file
         // written before the server had input registers and discrete inputs leaves them zero.
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1})",
@@ -236,7 +260,7 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
          R"({"format": "parvane-state", "version": 1, "config": {"disabledFunctions": [5], "standardLimits": true},
              "deviceId": {"ProductCode": "X-9"},
              "registers": [{"start": 5, "values": [7, 8]}, {"start": 6, "values": [0, 9]}]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [5], "standardLimits": true},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 0, "size": 65536}, "discreteInputs": {"start": 0, "size": 65536}, "disabledFunctions": [5], "standardLimits": true, "unitIds": null, "unknownUnit": "none"},
              "deviceId": {"VendorName": "Parvane", "ProductCode": "X-9", "MajorMinorRevision": ")" PARVANE_VERSION R"(",
                           "VendorUrl": "", "ProductName": "Parvane", "ModelName": "Modbus/TCP test server"},
              "registers": [{"start": 5, "values": [7]}, {"start": 7, "values": [9]}], "coils": [], "inputRegisters": [], "discreteInputs": []})"},
@@ -244,7 +268,7 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
          R"({"format": "parvane-state", "version": 1,
              "config": {"inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}},
              "inputRegisters": [{"start": 65534, "values": [0, 65535]}], "discreteInputs": [{"start": 0, "values": [true, false, 1]}]})",
-         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}, "disabledFunctions": [], "standardLimits": false},
+         R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}, "disabledFunctions": [], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "deviceId": )" DEFAULT_DEVICE_ID R"(,
              "registers": [], "coils": [], "inputRegisters": [{"start": 65535, "values": [65535]}], "discreteInputs": [{"start": 0, "values": [1]}, {"start": 2, "values": [1]}]})"},
     };

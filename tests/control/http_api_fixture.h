@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <modbus/modbus.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -59,9 +60,10 @@ inline std::string WriteTempFile(const std::string& name, const std::string& con
     return path;
 }
 
-// A libmodbus client on the server's port, unit 1.
+// A libmodbus client on the server's port, unit 1, from 127.0.0.1 or the loopback `host` names.
 struct ModbusClient {
-    explicit ModbusClient(uint16_t port) : context(modbus_new_tcp("127.0.0.1", port))
+    explicit ModbusClient(uint16_t port, const char* host = "127.0.0.1")
+        : context(modbus_new_tcp_pi(host, std::to_string(port).c_str()))
     {
         modbus_set_slave(context, 1);
         connected = modbus_connect(context) == 0;
@@ -71,12 +73,20 @@ struct ModbusClient {
         modbus_close(context);
         modbus_free(context);
     }
+    // The client's end as the server shows peers: "127.0.0.1:40112" or "[::1]:40112".
     std::string Peer() const
     {
-        sockaddr_in local{};
+        sockaddr_storage local{};
         socklen_t size = sizeof local;
         getsockname(modbus_get_socket(context), reinterpret_cast<sockaddr*>(&local), &size);
-        return "127.0.0.1:" + std::to_string(ntohs(local.sin_port));
+        if (local.ss_family == AF_INET6) {
+            const sockaddr_in6& ipv6 = reinterpret_cast<const sockaddr_in6&>(local);
+            char text[INET6_ADDRSTRLEN] = {};
+            inet_ntop(AF_INET6, &ipv6.sin6_addr, text, sizeof text);
+            return "[" + std::string(text) + "]:" + std::to_string(ntohs(ipv6.sin6_port));
+        }
+        const sockaddr_in& ipv4 = reinterpret_cast<const sockaddr_in&>(local);
+        return "127.0.0.1:" + std::to_string(ntohs(ipv4.sin_port));
     }
     modbus_t* context;
     bool connected;
@@ -94,9 +104,17 @@ protected:
         ASSERT_TRUE(child.Start(CliPath(), arguments));
         std::optional<std::string> line = child.WaitForLine("HTTP control interface on ", kBound);
         ASSERT_TRUE(line) << child.Errors();
-        httpPort = static_cast<uint16_t>(std::stoi(line->substr(line->rfind(':') + 1)));
-        ASSERT_TRUE(child.WaitForLine("Listening on ", kBound));
-        http = std::make_unique<httplib::Client>("127.0.0.1", httpPort);
+        // "HTTP control interface on 127.0.0.1:8502", or on "[::1]:8502".
+        const std::string::size_type colon = line->rfind(':');
+        httpPort = static_cast<uint16_t>(std::stoi(line->substr(colon + 1)));
+        std::string host = line->substr(line->find(" on ") + 4, colon - line->find(" on ") - 4);
+        if (host.front() == '[') {
+            host = host.substr(1, host.size() - 2);
+        }
+        std::optional<std::string> listeningLine = child.WaitForLine("Listening on ", kBound);
+        ASSERT_TRUE(listeningLine);
+        listening = listeningLine->substr(listeningLine->find("Listening on "));
+        http = std::make_unique<httplib::Client>(host, httpPort);
         http->set_read_timeout(40);
     }
 
@@ -138,6 +156,7 @@ protected:
     ChildProcess child;
     uint16_t modbusPort = 0;
     uint16_t httpPort = 0;
+    std::string listening;   // the "Listening on ADDRESS:PORT" line's message
     std::unique_ptr<httplib::Client> http;
 };
 

@@ -24,6 +24,7 @@
 #include "control/control_server.h"
 #include "control/headless_chromium.h"
 #include "parvane_version.h"
+#include "support/test_sockets.h"
 #include "platform/socket.h"
 #include "http_api_fixture.h"
 #include "server/transaction_trace.h"
@@ -78,6 +79,59 @@ TEST_F(HttpApiTest, StatusShowsAConnectedClientsPeerAndCounters)
     EXPECT_GE(connection["connectedSeconds"], 1);
     EXPECT_TRUE(connection["idleSeconds"].is_number_unsigned());
 }
+
+// Where the server listens decides the family its clients come from; each peer shows as its family
+// writes it, IPv6 in brackets, and an IPv4 client of a dual-stack "::" as plain IPv4.
+struct ListenCase {
+    const char* name;
+    const char* bind;
+    const char* http;
+    const char* client;
+    const char* listening;   // the "Listening on" line up to the port
+};
+
+void PrintTo(const ListenCase& listen, std::ostream* out)
+{
+    *out << listen.name;
+}
+
+class ListenAddressTest : public HttpApiTest, public testing::WithParamInterface<ListenCase> {};
+
+TEST_P(ListenAddressTest, PeersShowInTheLogStatusAndTransactionsAsTheirFamilyWritesThem)
+{
+    if (!HasIpv6Loopback()) {
+        GTEST_SKIP() << "this machine has no IPv6 loopback (::1)";
+    }
+    const ListenCase& c = GetParam();
+    Run({"--http", c.http, "--bind", c.bind});
+    EXPECT_EQ(listening, c.listening + std::to_string(modbusPort));
+    ModbusClient client(modbusPort, c.client);
+    ASSERT_TRUE(client.connected) << c.client;
+    uint16_t value = 0;
+    ASSERT_EQ(modbus_read_registers(client.context, 0, 1, &value), 1);
+    const std::string peer = client.Peer();
+    ASSERT_EQ(peer.rfind(c.client[0] == ':' ? "[::1]:" : "127.0.0.1:", 0), 0u) << peer;
+
+    const std::optional<std::string> accepted = child.WaitForLine("Connection accepted on socket ", kBound);
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ(accepted->substr(accepted->rfind(" from ") + 6), peer);
+    const Json status = GetWhen("/api/v1/status", [](const Json& s) {
+        return s["connections"].size() == 1 && s["connections"][0]["acceptedRequests"] == 1;
+    });
+    EXPECT_EQ(status["listen"], (Json{{"address", c.bind}, {"port", modbusPort}}));
+    ASSERT_EQ(status["connections"].size(), 1u) << status;
+    EXPECT_EQ(status["connections"][0]["peer"], peer);
+    const Json transactions = Get("/api/v1/transactions");
+    ASSERT_EQ(transactions["transactions"].size(), 1u) << transactions;
+    EXPECT_EQ(transactions["transactions"][0]["peer"], peer);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ipv6, ListenAddressTest,
+                         testing::Values(ListenCase{"Ipv6Loopback", "::1", "[::1]:0", "::1", "Listening on [::1]:"},
+                                         ListenCase{"DualStackFromIpv4", "::", "127.0.0.1:0", "127.0.0.1",
+                                                    "Listening on [::]:"},
+                                         ListenCase{"DualStackFromIpv6", "::", "[::1]:0", "::1", "Listening on [::]:"}),
+                         [](const testing::TestParamInfo<ListenCase>& info) { return std::string(info.param.name); });
 
 // The status page in a real browser: what one connected client and a register set through the API
 // look like where a person reads them, the connections table and the grid after a Go to. Behind
@@ -345,7 +399,7 @@ TEST_F(HttpApiTest, TransactionHistoryKeepsTheNewest10000AndCountsTheDropped)
 
 TEST_F(HttpApiTest, MetricsCountRequestsByFunctionAndResult)
 {
-    Run();
+    Run({"--http", "127.0.0.1:0", "--unit-ids", "1", "--unknown-unit", "exception"});
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
     uint16_t values[3];
@@ -358,6 +412,9 @@ TEST_F(HttpApiTest, MetricsCountRequestsByFunctionAndResult)
     ASSERT_GT(modbus_send_raw_request(client.context, unknownFunction, 2), 0);
     uint8_t response[MODBUS_TCP_MAX_ADU_LENGTH];
     modbus_receive_confirmation(client.context, response);
+    modbus_set_slave(client.context, 7);                                      // a unit not served:
+    ASSERT_EQ(modbus_read_registers(client.context, 0, 1, values), -1);       // 12 in, 9 out
+    EXPECT_EQ(errno, EMBXGTAR);
 
     std::string text;
     for (auto end = steady_clock::now() + kBound; steady_clock::now() < end;) {
@@ -365,7 +422,7 @@ TEST_F(HttpApiTest, MetricsCountRequestsByFunctionAndResult)
         ASSERT_TRUE(result);
         EXPECT_EQ(result->get_header_value("Content-Type"), "text/plain; version=0.0.4");
         text = result->body;
-        if (text.find("function=\"other\",result=\"exception_1\"} 1") != std::string::npos) {
+        if (text.find("function=\"3\",result=\"exception_11\"} 1") != std::string::npos) {
             break;
         }
     }
@@ -375,7 +432,9 @@ TEST_F(HttpApiTest, MetricsCountRequestsByFunctionAndResult)
                              "parvane_requests_total{function=\"6\",result=\"normal\"} 1\n",
                              "parvane_requests_total{function=\"6\",result=\"exception_3\"} 0\n",
                              "parvane_requests_total{function=\"other\",result=\"exception_1\"} 1\n",
-                             "parvane_received_bytes_total 68\n", "parvane_transmitted_bytes_total 75\n",
+                             "parvane_requests_total{function=\"3\",result=\"exception_11\"} 1\n",
+                             "parvane_unserved_unit_requests_total 1\n",
+                             "parvane_received_bytes_total 80\n", "parvane_transmitted_bytes_total 84\n",
                              "parvane_connections_accepted_total 1\n", "parvane_connections_evicted_total 0\n",
                              "# TYPE parvane_connections_open gauge", "parvane_connections_open 1\n",
                              "parvane_framing_violations_total 0\n", "parvane_log_lines_dropped_total 0\n",

@@ -126,7 +126,7 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
                               "  \"version\": 1,\n"
                               "  \"config\": {\"registers\":{\"start\":100,\"size\":50},\"coils\":{\"start\":0,"
                               "\"size\":10},\"inputRegisters\":{\"start\":5,\"size\":10},\"discreteInputs\":{\"start\":0,"
-                              "\"size\":65536},\"disabledFunctions\":[2,6],\"standardLimits\":true},\n"
+                              "\"size\":65536},\"disabledFunctions\":[2,6],\"standardLimits\":true,\"unitIds\":null,\"unknownUnit\":\"none\"},\n"
                               "  \"deviceId\": {\"VendorName\":\"Acme Corp\",\"ProductCode\":\"parvane\","
                               "\"MajorMinorRevision\":\"" PARVANE_VERSION "\",\"VendorUrl\":\"\",\"ProductName\":\"Parvane\","
                               "\"ModelName\":\"\"},\n"
@@ -172,8 +172,9 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
 TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
 {
     const std::string kLoadConflict =
-        "--load takes the address ranges and function codes from its file: leave out --registers, --coils, "
-        "--discrete-inputs, --input-registers and --disable, or set them in the file's config";
+        "--load takes the address ranges, function codes and units from its file: leave out --registers, --coils, "
+        "--discrete-inputs, --input-registers, --disable, --unit-ids and --unknown-unit, or set them in the file's "
+        "config";
     std::ofstream(file) << R"({"format": "parvane-state", "version": 1,
         "registers": [{"start": 0, "values": [1]}, {"start": 9, "values": [0, 0, 70000]}]})";
     const struct {
@@ -185,6 +186,8 @@ TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
         {{"--load", file.string(), "--disable", "5"}, kLoadConflict},
         {{"--discrete-inputs", "0:10", "--load", file.string()}, kLoadConflict},
         {{"--load", file.string(), "--input-registers", "0:10"}, kLoadConflict},
+        {{"--load", file.string(), "--unit-ids", "1"}, kLoadConflict},
+        {{"--unknown-unit", "exception", "--load", file.string()}, kLoadConflict},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);

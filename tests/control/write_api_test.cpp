@@ -101,7 +101,7 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
     ASSERT_EQ(configBefore.body,
               R"({"registers":{"start":0,"size":65536},"coils":{"start":0,"size":65536},)"
               R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},)"
-              R"("disabledFunctions":[6],"standardLimits":false})");
+              R"("disabledFunctions":[6],"standardLimits":false,"unitIds":null,"unknownUnit":"none"})");
     ModbusClient client(modbusPort);
     ASSERT_TRUE(client.connected);
 
@@ -315,27 +315,44 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
         {R"({"registers": {"start": 100, "size": 10}, "disabledFunctions": [16, 6]})",
          R"({"registers":{"start":100,"size":10},"coils":{"start":0,"size":65536},)"
          R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
-         R"("standardLimits":false})"},
+         R"("standardLimits":false,"unitIds":null,"unknownUnit":"none"})"},
         {R"({"coils": {"start": 65535, "size": 1}, "standardLimits": true})",
          R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},)"
          R"("inputRegisters":{"start":0,"size":65536},"discreteInputs":{"start":0,"size":65536},"disabledFunctions":[6,16],)"
-         R"("standardLimits":true})"},
+         R"("standardLimits":true,"unitIds":null,"unknownUnit":"none"})"},
         {R"({"inputRegisters": {"start": 20, "size": 2}, "discreteInputs": {"start": 0, "size": 8}, "disabledFunctions": [6, 16]})",
          R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},)"
          R"("inputRegisters":{"start":20,"size":2},"discreteInputs":{"start":0,"size":8},"disabledFunctions":[6,16],)"
-         R"("standardLimits":true})"},
+         R"("standardLimits":true,"unitIds":null,"unknownUnit":"none"})"},
+        {R"({"unitIds": "20-10"})", ""},   // refused: the config stays as it was
+        {R"({"unitIds": "1,10-20", "unknownUnit": "exception"})",
+         R"({"registers":{"start":100,"size":10},"coils":{"start":65535,"size":1},)"
+         R"("inputRegisters":{"start":20,"size":2},"discreteInputs":{"start":0,"size":8},"disabledFunctions":[6,16],)"
+         R"("standardLimits":true,"unitIds":"1,10-20","unknownUnit":"exception"})"},
     };
+    std::string config;
     for (const auto& step : steps) {
         SCOPED_TRACE(step.body);
         const Answer put = Exchange(*http, "PUT", "/api/v1/config", step.body);
-        EXPECT_EQ(put.status, 200);
-        EXPECT_EQ(put.body, step.config);
-        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "").body, step.config);
+        EXPECT_EQ(put.status, step.config.empty() ? 400 : 200);
+        config = step.config.empty() ? config : step.config;
+        EXPECT_EQ(put.body, step.config.empty() ? R"({"error":"unitIds: '20-10' is not a range: it must run upwards, such as 10-20"})"
+                                                : config);
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "").body, config);
     }
     uint16_t registers[10] = {};
     uint8_t coils[1] = {};
     uint8_t inputs[8] = {};
     modbus_t* modbus = client.context;
+    modbus_set_slave(modbus, 1);   // a served unit; libmodbus's own default, 255, is not
+    const auto atUnit = [&](int unit, const std::function<int()>& call) {
+        modbus_set_slave(modbus, unit);
+        const int result = call();
+        const int error = errno;
+        modbus_set_slave(modbus, 1);
+        errno = error;
+        return result;
+    };
     const struct {
         const char* what;
         std::function<int()> call;
@@ -354,6 +371,8 @@ TEST_F(HttpApiTest, ConfigPutNarrowsWhatAModbusClientReachesAndKeepsWhatItLeaves
         {"read input registers 21..22", [&] { return modbus_read_input_registers(modbus, 21, 2, registers); }, EMBXILADD},
         {"read discrete inputs 0..7", [&] { return modbus_read_input_bits(modbus, 0, 8, inputs); }, 0},
         {"read discrete inputs 1..8", [&] { return modbus_read_input_bits(modbus, 1, 8, inputs); }, EMBXILADD},
+        {"read registers 100 at unit 20", [&] { return atUnit(20, [&] { return modbus_read_registers(modbus, 100, 1, registers); }); }, 0},
+        {"read registers 100 at unit 21", [&] { return atUnit(21, [&] { return modbus_read_registers(modbus, 100, 1, registers); }); }, EMBXGTAR},
     };
     for (const auto& request : requests) {
         SCOPED_TRACE(request.what);
@@ -382,7 +401,9 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
                                      {"inputRegisters", {{"start", 0}, {"size", 65535}}},
                                      {"discreteInputs", {{"start", 2}, {"size", 65534}}},
                                      {"disabledFunctions", {2, 5, 6, 15, 16, 22}},
-                                     {"standardLimits", true}}},
+                                     {"standardLimits", true},
+                                     {"unitIds", nullptr},
+                                     {"unknownUnit", "none"}}},
                          {"deviceId", {{"VendorName", "Acme"}, {"ProductCode", "A-1"}, {"MajorMinorRevision", "2.3"},
                                        {"VendorUrl", "http://acme.example"}, {"ProductName", "Meter"},
                                        {"ModelName", std::string(244, 'M')}}},
@@ -400,7 +421,7 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
         {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "values": [1, 0, 2]}]})",
          R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
          R"("coils":{"start":0,"size":65536},"inputRegisters":{"start":0,"size":65536},)"
-         R"("discreteInputs":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false},)"
+         R"("discreteInputs":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false,"unitIds":null,"unknownUnit":"none"},)"
          R"("deviceId":{"VendorName":"Parvane","ProductCode":"parvane","MajorMinorRevision":")" PARVANE_VERSION
          R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"Modbus/TCP test server"},)"
          R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[],)"

@@ -10,20 +10,24 @@ struct LoopbackPair {
     SocketHandle listener = kNoSocket;
     SocketHandle client = kNoSocket;
     SocketHandle server = kNoSocket;
-    Ipv4Peer peer{};
+    SocketAddress peer{};
 
     // Options that must be in place before the connection exists (such as a small receive
     // buffer) go on the client socket through `prepareClient`.
-    void Open()
+    // The listener may be bound elsewhere on loopback (::1, or :: for both families) and the client
+    // come from either family.
+    void Open(const char* listenAddress = "127.0.0.1", const char* clientAddress = "127.0.0.1")
     {
         int error = 0;
-        listener = CreateTcpSocket(&error);
+        AddressFamily family = AddressFamily::kIpv4;
+        ASSERT_TRUE(AddressFamilyOf(listenAddress, &family));
+        listener = CreateTcpSocket(&error, family);
         ASSERT_NE(listener, kNoSocket) << error;
-        ASSERT_EQ(BindSocket(listener, "127.0.0.1", 0), 0);
+        ASSERT_EQ(BindSocket(listener, listenAddress, 0), 0);
         ASSERT_EQ(ListenOnSocket(listener), 0);
         uint16_t port = 0;
         ASSERT_EQ(LocalPort(listener, &port), 0);
-        client = ConnectTcp("127.0.0.1", port, &error);
+        client = ConnectTcp(clientAddress, port, &error);
         ASSERT_NE(client, kNoSocket) << error;
         server = AcceptConnection(listener, &peer, &error);
         ASSERT_NE(server, kNoSocket) << error;

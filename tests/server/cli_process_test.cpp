@@ -207,6 +207,12 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         {"--discrete-inputs", "0:0"}, {"--discrete-inputs", "65535:2"}, {"--input-registers", "5"},
         {"--input-registers", "1:65536"}, {"--input-registers"},
         {"extra"},
+        // Unit identifiers: 0 to 255, upward ranges, nothing empty; the two answers by name.
+        {"--unit-ids", ""},        {"--unit-ids", "256"},      {"--unit-ids", "5-2"},      {"--unit-ids", "a"},
+        {"--unit-ids", "1,"},      {"--unit-ids", "-3"},       {"--unknown-unit", "drop"}, {"--unknown-unit"},
+        // Addresses of neither family, an IPv6 one in brackets where a bare one belongs, and the reverse.
+        {"--bind", "::g"},         {"--bind", "[::1]"},        {"--bind", "1::2::3"},      {"--http", "::1:8502"},
+        {"--http", "[127.0.0.1]:8502"},
     };
     for (const std::vector<std::string>& options : cases) {
         SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
@@ -281,7 +287,8 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
 {
     uint16_t port = FreePort();
     Run({"--port", std::to_string(port), "--bind", "127.0.0.1", "--registers", "10:5", "--disable", "6,1",
-         "--discrete-inputs", "20:4", "--input-registers", "30:2"});
+         "--discrete-inputs", "20:4", "--input-registers", "30:2", "--unit-ids", "1,10-20", "--unknown-unit",
+         "exception"});
     std::vector<std::string> log;
     ASSERT_TRUE(ReadUntil(child.get(), "Modbus Server started on ", &log));
     TestClient client;
@@ -302,6 +309,9 @@ TEST_F(CliProcessTest, DataAreaAndFunctionOptionsShapeTheAnswers)
         {{0, 7, 0, 0, 0, 6, 1, 2, 0, 23, 0, 2}, {0, 7, 0, 0, 0, 3, 1, 0x82, 2}},
         {{0, 8, 0, 0, 0, 6, 1, 4, 0, 30, 0, 2}, {0, 8, 0, 0, 0, 7, 1, 4, 4, 0, 0, 0, 0}},
         {{0, 9, 0, 0, 0, 6, 1, 4, 0, 29, 0, 1}, {0, 9, 0, 0, 0, 3, 1, 0x84, 2}},
+        // Units 1 and 10..20 only: another gets exception 11 (Gateway Target Device Failed to Respond).
+        {ReadRegistersRequest(6, 20, 10, 1), {0, 6, 0, 0, 0, 5, 20, 3, 2, 0, 0}},
+        {ReadRegistersRequest(7, 7, 10, 1), {0, 7, 0, 0, 0, 3, 7, 0x83, 0x0B}},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(client.Send(c.request));

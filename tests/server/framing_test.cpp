@@ -4,7 +4,10 @@
 #include <thread>
 #include <vector>
 
+#include "server/served_settings.h"
+#include "server/server_counters.h"
 #include "server/server_fixture.h"
+#include "server/unit_list.h"
 
 namespace {
 
@@ -182,6 +185,57 @@ TEST_F(FramingTest, ExceptionResponseIsNineBytesWithLengthThreeAndKeepsIdentifie
     EXPECT_EQ(slot.lastResponse[6], 0xFF);
     ASSERT_EQ(slot.lastRequestLength, 12);
     EXPECT_EQ(slot.lastRequest[0], 0x01);
+}
+
+// Only the listed units are answered. Another gets nothing (the client's receive times out and the
+// connection goes on in step) or exception 11, as set; either way it counts as a rejected request,
+// and each connection logs only the first one.
+TEST_F(FramingTest, UnservedUnitGetsNoResponseOrException11AndIsLoggedOncePerConnection)
+{
+    ServedSettings settings = ReadServedSettings();
+    std::string problem;
+    ASSERT_TRUE(ParseUnitList("1,10-20", settings.unitUnserved, &problem)) << problem;
+    const struct {
+        uint8_t unit;
+        bool served;
+    } requests[] = {{1, true}, {0, false}, {10, true}, {9, false}, {20, true}, {21, false}, {255, false}, {0, false}};
+    const uint64_t countedBefore = ReadServerCounters().unservedUnitRequests;
+    TestClient clients[2];   // both stay open, so the second connection has slot 1
+    const UnknownUnitAnswer answers[] = {UnknownUnitAnswer::kNone, UnknownUnitAnswer::kException};
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(UnknownUnitAnswerName(answers[pass]));
+        settings.unknownUnit = answers[pass];
+        ApplyServedSettings(settings);
+        TestClient& client = clients[pass];
+        Connect(client);
+        const int socket = client.ServerSocket(log);
+        for (const auto& request : requests) {
+            SCOPED_TRACE(static_cast<int>(request.unit));
+            ASSERT_TRUE(client.Send(ReadRegistersRequest(0x1234, request.unit, 0, 1)));
+            if (request.served) {
+                EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0x12, 0x34, 0, 0, 0, 5, request.unit, 3, 2, 0, 0}));
+            } else if (answers[pass] == UnknownUnitAnswer::kNone) {
+                EXPECT_TRUE(client.Silent(150));
+            } else {
+                EXPECT_EQ(client.ReceiveResponse(), (std::vector<uint8_t>{0x12, 0x34, 0, 0, 0, 3, request.unit, 0x83, 0x0B}));
+            }
+        }
+        ASSERT_TRUE(WaitForTransactions(pass, 8));
+        SlotSnapshot slot;
+        SnapshotSlot(pass, &slot);
+        EXPECT_EQ(slot.acceptedRequests, 3u);
+        EXPECT_EQ(slot.rejectedRequests, 5u);
+        EXPECT_EQ(slot.bytesTransmitted, 3u * 11u + (pass == 0 ? 0u : 5u * 9u));
+        int logged = 0;
+        for (const std::string& message : log.Messages()) {
+            if (message.rfind("Client on socket " + std::to_string(socket) + " addressed unit", 0) == 0) {
+                EXPECT_EQ(message, "Client on socket " + std::to_string(socket) + " addressed unit 0, which is not served");
+                ++logged;
+            }
+        }
+        EXPECT_EQ(logged, 1);
+    }
+    EXPECT_EQ(ReadServerCounters().unservedUnitRequests - countedBefore, 10u);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <initializer_list>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -12,6 +14,22 @@
 #include "support/sync_counts.h"
 
 namespace {
+
+SocketAddress Ipv4Peer(uint32_t address, uint16_t port)
+{
+    SocketAddress peer{AddressFamily::kIpv4, {}, port};
+    for (int index = 0; index < 4; ++index) {
+        peer.bytes[index] = static_cast<uint8_t>(address >> (24 - 8 * index));
+    }
+    return peer;
+}
+
+SocketAddress Ipv6Peer(std::initializer_list<uint8_t> bytes, uint16_t port)
+{
+    SocketAddress peer{AddressFamily::kIpv6, {}, port};
+    std::copy(bytes.begin(), bytes.end(), peer.bytes);
+    return peer;
+}
 
 TEST(ChooseSlotToEvictTest, PicksTheLongestIdleTiesToTheLowerSlot)
 {
@@ -85,7 +103,7 @@ TEST_F(SlotTableTest, AcquireBindsFirstFreeSlotAndRecordPublishesTransaction)
     ArmSlots();
     LoopbackPair pair;
     pair.Open();
-    ConnectionSlot* slot = AcquireSlot(pair.server, Ipv4Peer{0xC0A80A01u, 50123});
+    ConnectionSlot* slot = AcquireSlot(pair.server, Ipv4Peer(0xC0A80A01u, 50123));
     SocketHandle socket = pair.server;
     pair.server = kNoSocket;   // the slot owns it now
     ASSERT_EQ(slot, &SlotTable[0]);
@@ -130,6 +148,37 @@ TEST_F(SlotTableTest, AcquireBindsFirstFreeSlotAndRecordPublishesTransaction)
     DisarmSlots();
 }
 
+// The peer text as the log, the console and the control interface show it, the longest of each
+// family included: a cut text would show a wrong port.
+TEST_F(SlotTableTest, PeerTextOfEitherFamilyIsWholeInTheSlotAndTheLog)
+{
+    const uint8_t all = 0xFF;
+    const struct {
+        SocketAddress peer;
+        const char* text;
+    } cases[] = {
+        {Ipv4Peer(0xFFFFFFFFu, 65535), "255.255.255.255:65535"},
+        {Ipv6Peer({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 40112), "[::1]:40112"},
+        {Ipv6Peer({0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0x01}, 502), "[2001:db8::1001]:502"},
+        {Ipv6Peer({all, all, all, all, all, all, all, all, all, all, all, all, all, all, all, all}, 65535),
+         "[ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff]:65535"},
+    };
+    ArmSlots();
+    for (const auto& c : cases) {
+        LoopbackPair pair;
+        pair.Open();
+        ConnectionSlot* slot = AcquireSlot(pair.server, c.peer);
+        const SocketHandle socket = pair.server;
+        pair.server = kNoSocket;
+        EXPECT_EQ(log.Messages().back(), "Connection accepted on socket " + std::to_string(socket) + " from " + c.text);
+        SlotSnapshot snapshot;
+        SnapshotSlot(SlotNumber(slot), &snapshot);
+        EXPECT_STREQ(snapshot.peerText, c.text);
+        ReleaseSlot(slot);
+    }
+    DisarmSlots();
+}
+
 // Stands in for a client thread: ends the connection once its slot is kicked.
 void ReleaseWhenKicked(ConnectionSlot* slot)
 {
@@ -146,7 +195,7 @@ TEST_F(SlotTableTest, FifthConnectionEvictsTheIdlestTiesToLowerSlot)
     ConnectionSlot* bound[4];
     for (int index = 0; index < 4; ++index) {
         pairs[index].Open();
-        bound[index] = AcquireSlot(pairs[index].server, Ipv4Peer{0x7F000001u, 1});
+        bound[index] = AcquireSlot(pairs[index].server, Ipv4Peer(0x7F000001u, 1));
         pairs[index].server = kNoSocket;
         EXPECT_EQ(bound[index], &SlotTable[index]);
     }
@@ -164,7 +213,7 @@ TEST_F(SlotTableTest, FifthConnectionEvictsTheIdlestTiesToLowerSlot)
         clients[index] = std::thread(ReleaseWhenKicked, bound[index]);
     }
     pairs[4].Open();
-    ConnectionSlot* fifth = AcquireSlot(pairs[4].server, Ipv4Peer{0x7F000001u, 5});
+    ConnectionSlot* fifth = AcquireSlot(pairs[4].server, Ipv4Peer(0x7F000001u, 5));
     pairs[4].server = kNoSocket;
     EXPECT_EQ(fifth, &SlotTable[1]);
     EXPECT_FALSE(IsKickSignalled(&SlotTable[0].kickEvent));

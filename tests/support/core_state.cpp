@@ -6,6 +6,7 @@
 #include "tables/data_tables.h"
 #include "tables/coil_table.h"
 #include "tables/function_enable_table.h"
+#include "server/unit_filter.h"
 #include "tables/register_table.h"
 
 void ResetServedData()
@@ -16,4 +17,8 @@ void ResetServedData()
     }
     SetStandardLimits(false);
     ApplyDeviceIdentification(DefaultDeviceIdentification());
+    for (int unit = 0; unit < kUnitIdCount; ++unit) {
+        SetUnitServed(static_cast<uint8_t>(unit), true);
+    }
+    SetUnknownUnitAnswer(UnknownUnitAnswer::kNone);
 }

@@ -20,29 +20,52 @@ int LastError()
 
 }  // namespace
 
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes)
+SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int receiveBufferBytes)
 {
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    if (inet_pton(AF_INET, dottedAddress, &address.sin_addr) != 1) {
+    sockaddr_storage storage;
+    std::memset(&storage, 0, sizeof storage);
+    sockaddr_in* ipv4 = reinterpret_cast<sockaddr_in*>(&storage);
+    sockaddr_in6* ipv6 = reinterpret_cast<sockaddr_in6*>(&storage);
+    socklen_t length = 0;
+    AddressFamily family = AddressFamily::kIpv4;
+    if (inet_pton(AF_INET, address, &ipv4->sin_addr) == 1) {
+        ipv4->sin_family = AF_INET;
+        ipv4->sin_port = htons(port);
+        length = sizeof *ipv4;
+    } else if (inet_pton(AF_INET6, address, &ipv6->sin6_addr) == 1) {
+        ipv6->sin6_family = AF_INET6;
+        ipv6->sin6_port = htons(port);
+        length = sizeof *ipv6;
+        family = AddressFamily::kIpv6;
+    } else {
         *error = kWsaEinval;
         return kNoSocket;
     }
-    SocketHandle created = CreateTcpSocket(error);
+    SocketHandle created = CreateTcpSocket(error, family);
     if (created == kNoSocket) {
         return kNoSocket;
     }
     if (receiveBufferBytes > 0) {
         setsockopt(created, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
     }
-    if (connect(created, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (connect(created, reinterpret_cast<sockaddr*>(&storage), length) != 0) {
         *error = LastError();
         close(created);
         return kNoSocket;
     }
     return created;
+}
+
+bool HasIpv6Loopback()
+{
+    int error = 0;
+    SocketHandle probe = CreateTcpSocket(&error, AddressFamily::kIpv6);
+    if (probe == kNoSocket) {
+        return false;
+    }
+    const bool bound = BindSocket(probe, "::1", 0) == 0;
+    CloseSocket(probe);
+    return bound;
 }
 
 int SetAbortiveClose(SocketHandle socket)

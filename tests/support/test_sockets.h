@@ -7,10 +7,14 @@
 
 #include "platform/socket.h"
 
-// A client connection to 127.0.0.1 or another dotted IPv4 address: kNoSocket on failure, *error
-// set. A receiveBufferBytes above 0 sets SO_RCVBUF before connecting, so that the window offered
+// True when this machine has an IPv6 loopback (a socket can be bound to ::1); tests of IPv6 skip
+// without one.
+bool HasIpv6Loopback();
+
+// A client connection to 127.0.0.1, ::1 or another IPv4 or IPv6 address: kNoSocket on failure,
+// *error set. A receiveBufferBytes above 0 sets SO_RCVBUF before connecting, so that the window offered
 // to the server stays that small.
-SocketHandle ConnectTcp(const char* dottedAddress, uint16_t port, int* error, int receiveBufferBytes = 0);
+SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int receiveBufferBytes = 0);
 
 // Close with a reset instead of the orderly end (SO_LINGER with time-out 0).
 int SetAbortiveClose(SocketHandle socket);
