@@ -276,15 +276,18 @@ void ConsoleDialogsTest::editValuesWritesTheSelectedTable()
     fixture.window->SetViewPosition(40);
     QString caption;
     QString firstRow;
+    MessageSeen refusal;
     WhenModalOpens([&](QWidget* dialog) {
         caption = dialog->windowTitle();
         firstRow = In<QLabel>(dialog, 1400)->text();
         Type(dialog, 3000, high);
         Type(dialog, 3001, QStringLiteral("0"));
         Type(dialog, 3029, high);
+        AnswerMessageBox(dialog, &refusal);
         QTest::keyClick(In<QLineEdit>(dialog, 3029), Qt::Key_Return);   // Enter is OK
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+    QVERIFY2(!refusal.shown, qPrintable(refusal.text));
     QTEST(caption, "caption");
     QCOMPARE(firstRow, QStringLiteral("40"));
     for (int other = 0; other < 4; ++other) {
