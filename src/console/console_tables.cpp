@@ -19,8 +19,8 @@ int IndexOf(DataTable table)
     return static_cast<int>(table);
 }
 
-// A bit table's cells are bytes: read through a byte buffer and widened, at most the grid's
-// thirty at a time from the console.
+// A bit table's cells are bytes: read in runs through a byte buffer and widened. The grid asks
+// for thirty, one run.
 constexpr uint32_t kBitRun = 64;
 
 void PeekBits(void (*peek)(uint32_t, uint32_t, uint8_t*), uint32_t address, uint32_t count, uint16_t* values)
