@@ -5,29 +5,32 @@
 
 namespace {
 
-constexpr int kRegisterFunctionBoxes[kRegisterFunctionCount] = {1214, 1215, 1216, 1217, 1218};
-constexpr int kCoilFunctionBoxes[kCoilFunctionCount] = {1221, 1222, 1223};
-constexpr int kRegisterStartBox = 1219;
-constexpr int kRegisterSizeBox = 1220;
-constexpr int kCoilStartBox = 1226;
-constexpr int kCoilSizeBox = 1227;
+// The boxes of one table's column in template 116.
+struct TableBoxes {
+    int functionBoxes[kMostTableFunctions];   // in FunctionCodesOf order
+    int startBox;
+    int sizeBox;
+};
+
+// By DataTable.
+constexpr TableBoxes kTableBoxes[kDataTableCount] = {
+    {{1221, 1222, 1223}, 1226, 1227},
+    {{1228}, 1229, 1230},
+    {{1231}, 1232, 1233},
+    {{1214, 1215, 1216, 1217, 1218}, 1219, 1220},
+};
+
+const TableBoxes& BoxesOf(DataTable table)
+{
+    return kTableBoxes[static_cast<int>(table)];
+}
 
 // The box the operator is sent to: an unreadable number's own box; after a failed range check
 // the size box, also when the start was the culprit.
-int BoxOf(DataAreaField field)
+int BoxOf(const DataAreaCheck& check)
 {
-    switch (field) {
-    case DataAreaField::RegisterStart:
-        return kRegisterStartBox;
-    case DataAreaField::RegisterSize:
-        return kRegisterSizeBox;
-    case DataAreaField::CoilStart:
-        return kCoilStartBox;
-    case DataAreaField::CoilSize:
-    case DataAreaField::None:
-        break;
-    }
-    return kCoilSizeBox;
+    return check.failedBox == DataAreaBox::Start ? BoxesOf(check.failedTable).startBox
+                                                 : BoxesOf(check.failedTable).sizeBox;
 }
 
 }  // namespace
@@ -40,40 +43,42 @@ ConfigureAreasDialog::ConfigureAreasDialog(QWidget* owner) : TemplateDialog(kCon
 
 void ConfigureAreasDialog::ShowSettings(const DataAreaSettings& settings)
 {
-    ControlOf<QLineEdit>(kRegisterStartBox)->setText(QString::number(settings.registerStart));
-    ControlOf<QLineEdit>(kRegisterSizeBox)->setText(QString::number(settings.registerSize));
-    for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        ControlOf<QCheckBox>(kRegisterFunctionBoxes[i])->setChecked(settings.registerFunctions[i]);
-    }
-    ControlOf<QLineEdit>(kCoilStartBox)->setText(QString::number(settings.coilStart));
-    ControlOf<QLineEdit>(kCoilSizeBox)->setText(QString::number(settings.coilSize));
-    for (int i = 0; i < kCoilFunctionCount; ++i) {
-        ControlOf<QCheckBox>(kCoilFunctionBoxes[i])->setChecked(settings.coilFunctions[i]);
+    for (DataTable table : kDataTables) {
+        const TableAreaSettings& area = settings.tables[static_cast<int>(table)];
+        const TableBoxes& boxes = BoxesOf(table);
+        ControlOf<QLineEdit>(boxes.startBox)->setText(QString::number(area.start));
+        ControlOf<QLineEdit>(boxes.sizeBox)->setText(QString::number(area.size));
+        for (size_t i = 0; i < FunctionCodesOf(table).size(); ++i) {
+            ControlOf<QCheckBox>(boxes.functionBoxes[i])->setChecked(area.functions[i]);
+        }
     }
 }
 
 bool ConfigureAreasDialog::CheckAndApply()
 {
-    const QByteArray registerStart = ControlOf<QLineEdit>(kRegisterStartBox)->text().toLatin1();
-    const QByteArray registerSize = ControlOf<QLineEdit>(kRegisterSizeBox)->text().toLatin1();
-    const QByteArray coilStart = ControlOf<QLineEdit>(kCoilStartBox)->text().toLatin1();
-    const QByteArray coilSize = ControlOf<QLineEdit>(kCoilSizeBox)->text().toLatin1();
+    QByteArray typed[2 * kDataTableCount];
+    DataAreaTexts texts{};
+    for (DataTable table : kDataTables) {
+        const int index = static_cast<int>(table);
+        typed[2 * index] = ControlOf<QLineEdit>(BoxesOf(table).startBox)->text().toLatin1();
+        typed[2 * index + 1] = ControlOf<QLineEdit>(BoxesOf(table).sizeBox)->text().toLatin1();
+        texts.start[index] = typed[2 * index].constData();
+        texts.size[index] = typed[2 * index + 1].constData();
+    }
     DataAreaSettings settings{};
-    DataAreaCheck check = ReadDataAreaNumbers(
-        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
-        &settings);
-    if (check.failedField == DataAreaField::None) {
+    DataAreaCheck check = ReadDataAreaNumbers(texts, &settings);
+    if (check.failedBox == DataAreaBox::None) {
         check = CheckDataAreaSettings(settings);
     }
-    if (check.failedField != DataAreaField::None) {
-        WarnOperator(check.message, BoxOf(check.failedField));
+    if (check.failedBox != DataAreaBox::None) {
+        WarnOperator(check.message, BoxOf(check));
         return false;
     }
-    for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        settings.registerFunctions[i] = ControlOf<QCheckBox>(kRegisterFunctionBoxes[i])->isChecked();
-    }
-    for (int i = 0; i < kCoilFunctionCount; ++i) {
-        settings.coilFunctions[i] = ControlOf<QCheckBox>(kCoilFunctionBoxes[i])->isChecked();
+    for (DataTable table : kDataTables) {
+        TableAreaSettings& area = settings.tables[static_cast<int>(table)];
+        for (size_t i = 0; i < FunctionCodesOf(table).size(); ++i) {
+            area.functions[i] = ControlOf<QCheckBox>(BoxesOf(table).functionBoxes[i])->isChecked();
+        }
     }
     ApplyDataAreaSettings(settings);
     return true;

@@ -5,19 +5,38 @@
 // The dialog's boxes stand for the served settings: a window as its start and size, a check box as
 // a code that is not disabled.
 
+namespace {
+
+AddressWindow& WindowOf(ServedSettings& served, DataTable table)
+{
+    switch (table) {
+    case DataTable::Coils:
+        return served.coilWindow;
+    case DataTable::DiscreteInputs:
+        return served.discreteInputWindow;
+    case DataTable::InputRegisters:
+        return served.inputRegisterWindow;
+    case DataTable::HoldingRegisters:
+        break;
+    }
+    return served.registerWindow;
+}
+
+}  // namespace
+
 DataAreaSettings ReadDataAreaSettings()
 {
-    const ServedSettings served = ReadServedSettings();
+    ServedSettings served = ReadServedSettings();
     DataAreaSettings settings{};
-    settings.registerStart = served.registerWindow.first;
-    settings.registerSize = static_cast<uint32_t>(served.registerWindow.last) - served.registerWindow.first + 1;
-    for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        settings.registerFunctions[i] = !served.disabled[kRegisterFunctionCodes[i]];
-    }
-    settings.coilStart = served.coilWindow.first;
-    settings.coilSize = static_cast<uint32_t>(served.coilWindow.last) - served.coilWindow.first + 1;
-    for (int i = 0; i < kCoilFunctionCount; ++i) {
-        settings.coilFunctions[i] = !served.disabled[kCoilFunctionCodes[i]];
+    for (DataTable table : kDataTables) {
+        TableAreaSettings& area = settings.tables[static_cast<int>(table)];
+        const AddressWindow window = WindowOf(served, table);
+        area.start = window.first;
+        area.size = static_cast<uint32_t>(window.last) - window.first + 1;
+        const std::span<const uint8_t> codes = FunctionCodesOf(table);
+        for (size_t i = 0; i < codes.size(); ++i) {
+            area.functions[i] = !served.disabled[codes[i]];
+        }
     }
     return settings;
 }
@@ -27,13 +46,13 @@ void ApplyDataAreaSettings(const DataAreaSettings& settings)
     // The settings the dialog does not show (the device codes, the limits, the served units) stay as
     // they are.
     ServedSettings served = ReadServedSettings();
-    served.registerWindow = WindowOfRange(settings.registerStart, settings.registerSize);
-    for (int i = 0; i < kRegisterFunctionCount; ++i) {
-        served.disabled[kRegisterFunctionCodes[i]] = !settings.registerFunctions[i];
-    }
-    served.coilWindow = WindowOfRange(settings.coilStart, settings.coilSize);
-    for (int i = 0; i < kCoilFunctionCount; ++i) {
-        served.disabled[kCoilFunctionCodes[i]] = !settings.coilFunctions[i];
+    for (DataTable table : kDataTables) {
+        const TableAreaSettings& area = settings.tables[static_cast<int>(table)];
+        WindowOf(served, table) = WindowOfRange(area.start, area.size);
+        const std::span<const uint8_t> codes = FunctionCodesOf(table);
+        for (size_t i = 0; i < codes.size(); ++i) {
+            served.disabled[codes[i]] = !area.functions[i];
+        }
     }
     ApplyServedSettings(served);
 }

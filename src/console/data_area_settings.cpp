@@ -10,10 +10,11 @@ namespace {
 constexpr const char* kSizeZeroMessage = "Size must be greater than zero.";
 constexpr const char* kRangeTooLargeFormat = "Starting Address plus Size cannot exceed %d.";
 
-DataAreaCheck Failed(DataAreaField field, const char* format)
+DataAreaCheck Failed(DataTable table, DataAreaBox box, const char* format)
 {
     DataAreaCheck check{};
-    check.failedField = field;
+    check.failedBox = box;
+    check.failedTable = table;
     std::snprintf(check.message, sizeof check.message, format, static_cast<int>(kTableSize));
     return check;
 }
@@ -21,7 +22,7 @@ DataAreaCheck Failed(DataAreaField field, const char* format)
 DataAreaCheck Passed()
 {
     DataAreaCheck check{};
-    check.failedField = DataAreaField::None;
+    check.failedBox = DataAreaBox::None;
     return check;
 }
 
@@ -29,26 +30,28 @@ DataAreaCheck Passed()
 
 DataAreaCheck ReadDataAreaNumbers(const DataAreaTexts& texts, DataAreaSettings* settings)
 {
-    const struct {
-        const char* text;
-        uint32_t* number;
-        DataAreaField field;
-        const char* table;
-        const char* name;
-    } boxes[] = {
-        {texts.registerStart, &settings->registerStart, DataAreaField::RegisterStart, "Registers", "starting address"},
-        {texts.registerSize, &settings->registerSize, DataAreaField::RegisterSize, "Registers", "size"},
-        {texts.coilStart, &settings->coilStart, DataAreaField::CoilStart, "Coils", "starting address"},
-        {texts.coilSize, &settings->coilSize, DataAreaField::CoilSize, "Coils", "size"},
-    };
-    for (const auto& box : boxes) {
-        *box.number = 0;
-        if (ReadDialogNumber(box.text, box.number) == DialogNumber::kUnreadable) {
-            DataAreaCheck check{};
-            check.failedField = box.field;
-            std::snprintf(check.message, sizeof check.message, "%s: the %s must be a whole number from 0 to %u.",
-                          box.table, box.name, static_cast<unsigned>(UINT32_MAX));
-            return check;
+    for (DataTable table : kDataTables) {
+        const int index = static_cast<int>(table);
+        TableAreaSettings& area = settings->tables[index];
+        const struct {
+            const char* text;
+            uint32_t* number;
+            DataAreaBox box;
+            const char* name;
+        } boxes[] = {
+            {texts.start[index], &area.start, DataAreaBox::Start, "starting address"},
+            {texts.size[index], &area.size, DataAreaBox::Size, "size"},
+        };
+        for (const auto& box : boxes) {
+            *box.number = 0;
+            if (ReadDialogNumber(box.text, box.number) == DialogNumber::kUnreadable) {
+                DataAreaCheck check{};
+                check.failedBox = box.box;
+                check.failedTable = table;
+                std::snprintf(check.message, sizeof check.message, "%s: the %s must be a whole number from 0 to %u.",
+                              NamesOf(table).title, box.name, static_cast<unsigned>(UINT32_MAX));
+                return check;
+            }
         }
     }
     return Passed();
@@ -56,24 +59,16 @@ DataAreaCheck ReadDataAreaNumbers(const DataAreaTexts& texts, DataAreaSettings* 
 
 DataAreaCheck CheckDataAreaSettings(const DataAreaSettings& settings)
 {
-    const struct {
-        uint32_t start;
-        uint32_t size;
-        DataAreaField sizeField;
-    } ranges[] = {
-        {settings.registerStart, settings.registerSize, DataAreaField::RegisterSize},
-        {settings.coilStart, settings.coilSize, DataAreaField::CoilSize},
-    };
-    for (const auto& range : ranges) {
-        switch (CheckWindowRange(range.start, range.size)) {
+    for (DataTable table : kDataTables) {
+        const TableAreaSettings& area = settings.tables[static_cast<int>(table)];
+        switch (CheckWindowRange(area.start, area.size)) {
         case WindowRange::kSizeZero:
-            return Failed(range.sizeField, kSizeZeroMessage);
+            return Failed(table, DataAreaBox::Size, kSizeZeroMessage);
         case WindowRange::kPastTableEnd:
-            return Failed(range.sizeField, kRangeTooLargeFormat);
+            return Failed(table, DataAreaBox::Size, kRangeTooLargeFormat);
         case WindowRange::kFits:
             break;
         }
     }
     return Passed();
 }
-

@@ -53,8 +53,10 @@ constexpr ControlTemplate kMainWindowControls[] = {
     {1238, ControlKind::Label, "131071", 341, 162, 34, 8, kStyleAlignRight},
     {1228, ControlKind::Edit, nullptr, 155, 172, 260, 12, kStyleReadOnly | kStyleBorder},
     {kNoControlId, ControlKind::GroupBox, "Data Areas", 5, 192, 415, 104, kStyleGroup},
-    {1232, ControlKind::PushLikeRadio, "&Registers", 9, 201, 47, 10, kStyleGroup | kStyleTabStop},
-    {1233, ControlKind::PushLikeRadio, "C&oils", 59, 201, 47, 10, kStyleNone},
+    {1233, ControlKind::PushLikeRadio, "C&oils", 9, 201, 70, 10, kStyleGroup | kStyleTabStop},
+    {1229, ControlKind::PushLikeRadio, "&Discrete Inputs", 81, 201, 70, 10, kStyleNone},
+    {1230, ControlKind::PushLikeRadio, "&Input Registers", 153, 201, 70, 10, kStyleNone},
+    {1232, ControlKind::PushLikeRadio, "Holding &Registers", 225, 201, 70, 10, kStyleNone},
     {kNoControlId, ControlKind::Frame, nullptr, 9, 209, 408, 66, kStyleGroup},
     {kNoControlId, ControlKind::Label, "0", 46, 215, 30, 8, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "1", 82, 215, 30, 8, kStyleAlignCenter},
@@ -156,32 +158,50 @@ constexpr ControlTemplate kEditValuesControls[] = {
     {kNoControlId, ControlKind::Frame, nullptr, 10, 10, 400, 74, kStyleGroup},
 };
 
-// Template 116: Configure Data Areas. 1214-1218 are the register functions, 1221-1223 the coil functions.
+// Template 116: Configure Data Areas, a column for each table in the grid's order. 1221-1223 are
+// the coil functions, 1228 the discrete input function, 1231 the input register function and
+// 1214-1218 the holding register functions; each column's start and size boxes follow them.
 constexpr ControlTemplate kConfigureAreasControls[] = {
-    {kOkCommand, ControlKind::DefaultPushButton, "OK", 85, 197, 50, 14, kStyleTabStop},
-    {kCancelCommand, ControlKind::PushButton, "Cancel", 155, 197, 50, 14, kStyleTabStop},
-    {1214, ControlKind::CheckBox, "Read Multiple Registers (FC 03)", 15, 30, 115, 10, kStyleTabStop},
-    {1215, ControlKind::CheckBox, "Write Single Register (FC 06)", 15, 46, 115, 10, kStyleTabStop},
-    {1216, ControlKind::CheckBox, "Write Multiple Registers (FC 16)", 15, 62, 115, 10, kStyleTabStop},
-    {1217, ControlKind::CheckBox, "Masked-Write Register (FC 22)", 15, 78, 115, 10, kStyleTabStop},
-    {1218, ControlKind::CheckBox, "Read/Write Registers (FC 23)", 15, 94, 115, 10, kStyleTabStop},
+    {kOkCommand, ControlKind::DefaultPushButton, "OK", 231, 197, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::PushButton, "Cancel", 301, 197, 50, 14, kStyleTabStop},
+    {1221, ControlKind::CheckBox, "Read Multiple Coils (FC 01)", 15, 30, 115, 10, kStyleTabStop},
+    {1222, ControlKind::CheckBox, "Force Single Coil (FC 05)", 15, 46, 115, 10, kStyleTabStop},
+    {1223, ControlKind::CheckBox, "Force Multiple Coils (FC 15)", 15, 62, 115, 10, kStyleTabStop},
     {kNoControlId, ControlKind::GroupBox, "Enabled Modbus Functions", 10, 15, 125, 100, kStyleNone},
     {kNoControlId, ControlKind::Label, "Starting address", 15, 136, 55, 8, kStyleAlignLeft},
     {kNoControlId, ControlKind::Label, "Size", 15, 158, 55, 8, kStyleAlignLeft},
-    {1219, ControlKind::Edit, nullptr, 75, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
-    {1220, ControlKind::Edit, nullptr, 75, 157, 55, 14, kStyleBorder | kStyleTabStop},
+    {1226, ControlKind::Edit, nullptr, 75, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
+    {1227, ControlKind::Edit, nullptr, 75, 157, 55, 14, kStyleBorder | kStyleTabStop},
     {kNoControlId, ControlKind::GroupBox, "Address Range", 10, 120, 125, 60, kStyleNone},
-    {1221, ControlKind::CheckBox, "Read Multiple Coils (FC 01)", 160, 30, 115, 10, kStyleTabStop},
-    {1222, ControlKind::CheckBox, "Force Single Coil (FC 05)", 160, 46, 115, 10, kStyleTabStop},
-    {1223, ControlKind::CheckBox, "Force Multiple Coils (FC 15)", 160, 62, 115, 10, kStyleTabStop},
+    {1228, ControlKind::CheckBox, "Read Discrete Inputs (FC 02)", 160, 30, 115, 10, kStyleTabStop},
     {kNoControlId, ControlKind::GroupBox, "Enabled Modbus Functions", 155, 15, 125, 100, kStyleNone},
     {kNoControlId, ControlKind::Label, "Starting address", 160, 136, 55, 8, kStyleAlignLeft},
     {kNoControlId, ControlKind::Label, "Size", 160, 158, 55, 8, kStyleAlignLeft},
-    {1226, ControlKind::Edit, nullptr, 220, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
-    {1227, ControlKind::Edit, nullptr, 220, 157, 55, 14, kStyleBorder | kStyleTabStop},
+    {1229, ControlKind::Edit, nullptr, 220, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
+    {1230, ControlKind::Edit, nullptr, 220, 157, 55, 14, kStyleBorder | kStyleTabStop},
     {kNoControlId, ControlKind::GroupBox, "Address Range", 155, 120, 125, 60, kStyleNone},
-    {kNoControlId, ControlKind::GroupBox, "Registers", 5, 5, 135, 180, kStyleNone},
-    {kNoControlId, ControlKind::GroupBox, "Coils", 150, 5, 135, 180, kStyleNone},
+    {1231, ControlKind::CheckBox, "Read Input Registers (FC 04)", 305, 30, 115, 10, kStyleTabStop},
+    {kNoControlId, ControlKind::GroupBox, "Enabled Modbus Functions", 300, 15, 125, 100, kStyleNone},
+    {kNoControlId, ControlKind::Label, "Starting address", 305, 136, 55, 8, kStyleAlignLeft},
+    {kNoControlId, ControlKind::Label, "Size", 305, 158, 55, 8, kStyleAlignLeft},
+    {1232, ControlKind::Edit, nullptr, 365, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
+    {1233, ControlKind::Edit, nullptr, 365, 157, 55, 14, kStyleBorder | kStyleTabStop},
+    {kNoControlId, ControlKind::GroupBox, "Address Range", 300, 120, 125, 60, kStyleNone},
+    {1214, ControlKind::CheckBox, "Read Multiple Registers (FC 03)", 450, 30, 115, 10, kStyleTabStop},
+    {1215, ControlKind::CheckBox, "Write Single Register (FC 06)", 450, 46, 115, 10, kStyleTabStop},
+    {1216, ControlKind::CheckBox, "Write Multiple Registers (FC 16)", 450, 62, 115, 10, kStyleTabStop},
+    {1217, ControlKind::CheckBox, "Masked-Write Register (FC 22)", 450, 78, 115, 10, kStyleTabStop},
+    {1218, ControlKind::CheckBox, "Read/Write Registers (FC 23)", 450, 94, 115, 10, kStyleTabStop},
+    {kNoControlId, ControlKind::GroupBox, "Enabled Modbus Functions", 445, 15, 125, 100, kStyleNone},
+    {kNoControlId, ControlKind::Label, "Starting address", 450, 136, 55, 8, kStyleAlignLeft},
+    {kNoControlId, ControlKind::Label, "Size", 450, 158, 55, 8, kStyleAlignLeft},
+    {1219, ControlKind::Edit, nullptr, 510, 135, 55, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
+    {1220, ControlKind::Edit, nullptr, 510, 157, 55, 14, kStyleBorder | kStyleTabStop},
+    {kNoControlId, ControlKind::GroupBox, "Address Range", 445, 120, 125, 60, kStyleNone},
+    {kNoControlId, ControlKind::GroupBox, "Coils", 5, 5, 135, 180, kStyleNone},
+    {kNoControlId, ControlKind::GroupBox, "Discrete Inputs", 150, 5, 135, 180, kStyleNone},
+    {kNoControlId, ControlKind::GroupBox, "Input Registers", 295, 5, 135, 180, kStyleNone},
+    {kNoControlId, ControlKind::GroupBox, "Holding Registers", 440, 5, 135, 180, kStyleNone},
 };
 
 // Template 117: View I/O Buffers.
@@ -205,6 +225,6 @@ constexpr ControlTemplate kAboutControls[] = {
 
 const DialogTemplate kMainWindowTemplate{1, "Parvane", DialogPlacement::CentredOnScreen, 0, 0, 426, 301, kMainWindowControls};
 const DialogTemplate kEditValuesTemplate{111, "Edit Values", DialogPlacement::RelativeToOwner, 0, 70, 421, 122, kEditValuesControls};
-const DialogTemplate kConfigureAreasTemplate{116, "Configure Data Areas", DialogPlacement::RelativeToOwner, 60, 50, 292, 221, kConfigureAreasControls};
+const DialogTemplate kConfigureAreasTemplate{116, "Configure Data Areas", DialogPlacement::RelativeToOwner, 0, 50, 582, 221, kConfigureAreasControls};
 const DialogTemplate kIoBuffersTemplate{117, "View I/O Buffers", DialogPlacement::RelativeToOwner, 12, 24, 392, 255, kIoBuffersControls};
 const DialogTemplate kAboutTemplate{118, "About Parvane", DialogPlacement::RelativeToOwner, 125, 50, 152, 86, kAboutControls};

@@ -8,15 +8,16 @@
 namespace {
 
 constexpr uint32_t kHighestRegisterValue = 65535;
-constexpr uint32_t kHighestCoilValue = 1;
+constexpr uint32_t kHighestBitValue = 1;
 
 }  // namespace
 
-EditValuesReading ReadEditValues(const char* const texts[kGridCells], bool registers, int32_t viewStart)
+EditValuesReading ReadEditValues(const char* const texts[kGridCells], DataTable table, int32_t viewStart)
 {
     EditValuesReading reading{};
     reading.refusedBox = -1;
-    const uint32_t highest = registers ? kHighestRegisterValue : kHighestCoilValue;
+    const bool bits = HoldsBits(table);
+    const uint32_t highest = bits ? kHighestBitValue : kHighestRegisterValue;
     for (int i = 0; i < kGridCells; ++i) {
         const int64_t address = static_cast<int64_t>(viewStart) + i;
         if (address >= kTableSize) {
@@ -30,13 +31,13 @@ EditValuesReading ReadEditValues(const char* const texts[kGridCells], bool regis
         if (number == DialogNumber::kUnreadable || value > highest) {
             EditValuesReading refused{};
             refused.refusedBox = i;
-            if (registers) {
-                std::snprintf(refused.message, sizeof refused.message,
-                              "The value for register %u must be a whole number from 0 to %u.",
-                              static_cast<unsigned>(address), static_cast<unsigned>(highest));
+            if (bits) {
+                std::snprintf(refused.message, sizeof refused.message, "The value for %s %u must be 0 or 1.",
+                              NamesOf(table).cell, static_cast<unsigned>(address));
             } else {
-                std::snprintf(refused.message, sizeof refused.message, "The value for coil %u must be 0 or 1.",
-                              static_cast<unsigned>(address));
+                std::snprintf(refused.message, sizeof refused.message,
+                              "The value for %s %u must be a whole number from 0 to %u.", NamesOf(table).cell,
+                              static_cast<unsigned>(address), static_cast<unsigned>(highest));
             }
             return refused;
         }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "console/console_tables.h"
 #include "console/view_position.h"
 
 inline constexpr int kEditValueMessageSize = 96;
@@ -18,5 +19,6 @@ struct EditValuesReading {
 // Reads the boxes for the cells from `viewStart` on. A box that is empty or holds only blanks
 // leaves its cell alone, and so does every box past address 65,535. Otherwise the box's whole
 // text, blanks around it allowed, must be a whole number from 0 to 65535 for a register, 0 or 1
-// for a coil; the first box that is not is refused, named by its address and the allowed range.
-EditValuesReading ReadEditValues(const char* const texts[kGridCells], bool registers, int32_t viewStart);
+// for a bit (coil or discrete input); the first box that is not is refused, named by the table's
+// cell, its address and the allowed range.
+EditValuesReading ReadEditValues(const char* const texts[kGridCells], DataTable table, int32_t viewStart);

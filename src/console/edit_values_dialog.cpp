@@ -7,27 +7,24 @@
 #include "console/main_window.h"
 #include "console/view_position.h"
 #include "tables/address_window.h"
-#include "tables/coil_table.h"
-#include "tables/register_table.h"
 
 namespace {
 
 constexpr int kFirstRowLabel = 1400;
 constexpr int kFirstValueBox = 3000;
 
-int32_t ViewStart(bool registers)
+int32_t ViewStart(DataTable table)
 {
-    return registers ? RegisterViewStart.load(std::memory_order_relaxed)
-                     : CoilViewStart.load(std::memory_order_relaxed);
+    return ViewStartOf(table).load(std::memory_order_relaxed);
 }
 
 }  // namespace
 
 EditValuesDialog::EditValuesDialog(MainWindow* owner) : TemplateDialog(kEditValuesTemplate, owner), owner(owner)
 {
-    const bool registers = owner->RegistersShown();
-    setWindowTitle(registers ? QStringLiteral("Edit Register Values") : QStringLiteral("Edit Coil Values"));
-    const int32_t start = ViewStart(registers);
+    const DataTable table = owner->ShownTable();
+    setWindowTitle(QString::fromLatin1(NamesOf(table).editCaption));
+    const int32_t start = ViewStart(table);
     for (int row = 0; row < kGridRows; ++row) {
         ControlOf<QLabel>(kFirstRowLabel + row)->setText(QString::number(static_cast<uint32_t>(start + kGridColumns * row)));
     }
@@ -50,15 +47,15 @@ void EditValuesDialog::OnCommand(int controlId)
 
 bool EditValuesDialog::WriteTypedValues()
 {
-    const bool registers = owner->RegistersShown();
-    const int32_t start = ViewStart(registers);
+    const DataTable table = owner->ShownTable();
+    const int32_t start = ViewStart(table);
     QByteArray typed[kGridCells];
     const char* texts[kGridCells];
     for (int i = 0; i < kGridCells; ++i) {
         typed[i] = ControlOf<QLineEdit>(kFirstValueBox + i)->text().toLatin1();
         texts[i] = typed[i].constData();
     }
-    const EditValuesReading reading = ReadEditValues(texts, registers, start);
+    const EditValuesReading reading = ReadEditValues(texts, table, start);
     if (reading.refusedBox >= 0) {
         WarnOperator(reading.message, kFirstValueBox + reading.refusedBox);
         return false;
@@ -67,13 +64,7 @@ bool EditValuesDialog::WriteTypedValues()
         if (!reading.filled[i]) {
             continue;
         }
-        const uint32_t address = static_cast<uint32_t>(start + i);
-        if (registers) {
-            PokeRegisters(address, 1, &reading.values[i]);
-        } else {
-            const uint8_t coil = static_cast<uint8_t>(reading.values[i]);
-            PokeCoils(address, 1, &coil);
-        }
+        PokeTableCell(table, static_cast<uint32_t>(start + i), reading.values[i]);
     }
     return true;
 }

@@ -34,8 +34,8 @@ constexpr int kFirstPeerLabel = 2001;
 constexpr int kFirstViewButton = 1222;
 constexpr int kRequestDumpBox = 1226;
 constexpr int kResponseDumpBox = 1228;
-constexpr int kRegistersButton = 1232;
-constexpr int kCoilsButton = 1233;
+// The table buttons, by DataTable.
+constexpr int kTableButtons[kDataTableCount] = {1233, 1229, 1230, 1232};
 constexpr int kFirstRowLabel = 1300;
 constexpr int kFirstGridCell = 1179;
 constexpr int kGridScrollBar = 1221;
@@ -100,8 +100,7 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread, const ControlOpt
     connect(scrollBar, &QAbstractSlider::actionTriggered, this, [this, scrollBar](int action) {
         ScrollDataGrid(ScrollRequestOf(action), scrollBar->sliderPosition());
         // The thumb always shows the selected table's start, also after a request that was ignored.
-        const int32_t start = RegistersShown() ? RegisterViewStart.load(std::memory_order_relaxed)
-                                               : CoilViewStart.load(std::memory_order_relaxed);
+        const int32_t start = ViewStartOf(ShownTable()).load(std::memory_order_relaxed);
         const QSignalBlocker blocker(scrollBar);
         scrollBar->setSliderPosition(start / kGridLineStep);
     });
@@ -149,7 +148,7 @@ void MainWindow::InitMainWindow()
     setWindowIcon(ParvaneIcon());
     SetLogTarget(this);
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
-    ControlOf<QPushButton>(kRegistersButton)->setChecked(true);
+    ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
     auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
     scrollBar->setRange(0, kHighestScrollPosition);
     scrollBar->setSingleStep(1);
@@ -227,8 +226,8 @@ void MainWindow::DeleteFirstLine()
 
 ViewState MainWindow::ReadViewState()
 {
-    ViewState state{-1, true};
-    RunOnWindowThread([this, &state] { state = ViewState{ViewedSlot(), RegistersShown()}; });
+    ViewState state{-1, DataTable::HoldingRegisters};
+    RunOnWindowThread([this, &state] { state = ViewState{ViewedSlot(), ShownTable()}; });
     return state;
 }
 
@@ -279,9 +278,14 @@ void MainWindow::CloseConsole()
     });
 }
 
-bool MainWindow::RegistersShown() const
+DataTable MainWindow::ShownTable() const
 {
-    return ControlOf<QPushButton>(kRegistersButton)->isChecked();
+    for (DataTable table : kDataTables) {
+        if (ControlOf<QPushButton>(kTableButtons[static_cast<int>(table)])->isChecked()) {
+            return table;
+        }
+    }
+    return DataTable::HoldingRegisters;
 }
 
 int MainWindow::ViewedSlot() const
@@ -302,17 +306,12 @@ void MainWindow::SetViewPosition(int32_t value)
         const QSignalBlocker blocker(scrollBar);
         scrollBar->setSliderPosition(position);
     }
-    if (RegistersShown()) {
-        RegisterViewStart.store(position * kGridLineStep, std::memory_order_relaxed);
-    } else {
-        CoilViewStart.store(position * kGridLineStep, std::memory_order_relaxed);
-    }
+    ViewStartOf(ShownTable()).store(position * kGridLineStep, std::memory_order_relaxed);
 }
 
 void MainWindow::ScrollDataGrid(int request, int thumbPosition)
 {
-    const int32_t base = RegistersShown() ? RegisterViewStart.load(std::memory_order_relaxed)
-                                          : CoilViewStart.load(std::memory_order_relaxed);
+    const int32_t base = ViewStartOf(ShownTable()).load(std::memory_order_relaxed);
     int32_t value = 0;
     if (ScrollRequestValue(request, base, thumbPosition, &value)) {
         SetViewPosition(value);
@@ -364,15 +363,17 @@ void MainWindow::OnCommand(int controlId)
     case kAboutButton:
         OpenDialog(controlId);
         break;
-    case kRegistersButton:
-    case kCoilsButton:
-        SwitchTable(controlId);
-        break;
     case kGoToButton:
         GoTo();
         break;
     default:
-        // Among the others kCancelCommand (Escape): the main window does not close on it.
+        // The table buttons; among the others kCancelCommand (Escape): the main window does not
+        // close on it.
+        for (DataTable table : kDataTables) {
+            if (controlId == kTableButtons[static_cast<int>(table)]) {
+                SwitchTable(table);
+            }
+        }
         break;
     }
 }
@@ -405,13 +406,12 @@ void MainWindow::OpenDialog(int controlId)
     }
 }
 
-void MainWindow::SwitchTable(int controlId)
+void MainWindow::SwitchTable(DataTable table)
 {
-    if (!ControlOf<QPushButton>(controlId)->isChecked()) {
+    if (!ControlOf<QPushButton>(kTableButtons[static_cast<int>(table)])->isChecked()) {
         return;
     }
-    SetViewPosition(controlId == kRegistersButton ? RegisterViewStart.load(std::memory_order_relaxed)
-                                                  : CoilViewStart.load(std::memory_order_relaxed));
+    SetViewPosition(ViewStartOf(table).load(std::memory_order_relaxed));
 }
 
 void MainWindow::GoTo()

@@ -46,7 +46,7 @@ public:
     void CloseConsole() override;
 
     // The grid (window thread).
-    bool RegistersShown() const;
+    DataTable ShownTable() const;
     int ViewedSlot() const;
     void SetViewPosition(int32_t value);
     void ScrollDataGrid(int request, int thumbPosition);
@@ -63,7 +63,7 @@ private:
     void InitMainWindow();
     void StartControlInterface();
     void OpenDialog(int controlId);
-    void SwitchTable(int controlId);
+    void SwitchTable(DataTable table);
     void GoTo();
     void CloseWithoutRefreshThread();
     void TurnWheelOverGrid(int angle);

@@ -6,8 +6,6 @@
 #include "platform/clock.h"
 #include "server/server_control.h"
 #include "tables/address_window.h"
-#include "tables/coil_table.h"
-#include "tables/register_table.h"
 
 namespace {
 
@@ -24,24 +22,14 @@ void RefreshConnectionMonitor(const ViewState& view, RefreshTexts* texts)
 // before any control is written.
 void RefreshDataGrid(const ViewState& view, RefreshTexts* texts)
 {
-    const int32_t start = view.registersShown ? RegisterViewStart.load(std::memory_order_relaxed)
-                                              : CoilViewStart.load(std::memory_order_relaxed);
+    const int32_t start = ViewStartOf(view.shownTable).load(std::memory_order_relaxed);
     uint16_t first = 0;
     uint16_t last = 0;
     uint16_t values[kGridCells] = {};
     const int64_t remaining = static_cast<int64_t>(kTableSize) - start;
     const int count = remaining < kGridCells ? static_cast<int>(remaining) : kGridCells;
-    if (view.registersShown) {
-        GetRegisterWindow(&first, &last);
-        PeekRegisters(static_cast<uint32_t>(start), static_cast<uint32_t>(count), values);
-    } else {
-        uint8_t coils[kGridCells] = {};
-        GetCoilWindow(&first, &last);
-        PeekCoils(static_cast<uint32_t>(start), static_cast<uint32_t>(count), coils);
-        for (int i = 0; i < count; ++i) {
-            values[i] = coils[i];
-        }
-    }
+    GetTableWindow(view.shownTable, &first, &last);
+    PeekTable(view.shownTable, static_cast<uint32_t>(start), static_cast<uint32_t>(count), values);
     ComposeDataGrid(start, first, last, values, count, texts);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "console/console_tables.h"
 #include "console/refresh_texts.h"
 #include "platform/detached_thread.h"
 
@@ -7,8 +8,8 @@ inline constexpr int kRefreshPeriodMilliseconds = 200;
 
 // What the refresh thread reads from the window's controls at the start of a cycle.
 struct ViewState {
-    int viewedSlot;        // the checked View button 1222 + k, or -1
-    bool registersShown;   // radio 1232 checked
+    int viewedSlot;          // the checked View button 1222 + k, or -1
+    DataTable shownTable;    // the checked table button
 };
 
 // The main window as RefreshThread sees it. Each call is carried out on the window thread and

@@ -6,6 +6,23 @@
 
 std::atomic<int32_t> RegisterViewStart{0};
 std::atomic<int32_t> CoilViewStart{0};
+std::atomic<int32_t> InputRegisterViewStart{0};
+std::atomic<int32_t> DiscreteInputViewStart{0};
+
+std::atomic<int32_t>& ViewStartOf(DataTable table)
+{
+    switch (table) {
+    case DataTable::Coils:
+        return CoilViewStart;
+    case DataTable::DiscreteInputs:
+        return DiscreteInputViewStart;
+    case DataTable::InputRegisters:
+        return InputRegisterViewStart;
+    case DataTable::HoldingRegisters:
+        break;
+    }
+    return RegisterViewStart;
+}
 
 int ScrollPositionForValue(int32_t value)
 {

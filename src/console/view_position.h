@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "console/console_tables.h"
+
 // The grid shows three rows of ten cells. One scroll position is one row; the highest position,
 // 6551, puts address 65,510 at the top, so the grid never starts past the table's last full row.
 inline constexpr int kGridColumns = 10;
@@ -17,6 +19,11 @@ inline constexpr int kHighestScrollPosition = 6551;
 // the old start shows the old page for one more refresh, so relaxed order is enough.
 extern std::atomic<int32_t> RegisterViewStart;
 extern std::atomic<int32_t> CoilViewStart;
+extern std::atomic<int32_t> InputRegisterViewStart;
+extern std::atomic<int32_t> DiscreteInputViewStart;
+
+// The view start of one table.
+std::atomic<int32_t>& ViewStartOf(DataTable table);
 
 // Scroll requests as the scroll bar reports them.
 enum ScrollRequest : int {

@@ -140,8 +140,12 @@ public:
             return false;
         }
         ResetServedData();
-        RegisterViewStart.store(0);
-        CoilViewStart.store(0);
+        for (DataTable table : kDataTables) {
+            ViewStartOf(table).store(0);
+            for (uint8_t code : FunctionCodesOf(table)) {
+                SetFunctionEnabled(code, true);
+            }
+        }
         InitSlotTable();
         InitServerControl("127.0.0.1", port);
         CreateConsoleFont();

@@ -97,7 +97,7 @@ public:
     }
 
     // Window thread only.
-    ViewState view{0, true};
+    ViewState view{0, DataTable::HoldingRegisters};
     RefreshTexts shown{};
     int refreshes = 0;
     bool captionShowsRunning = false;
@@ -135,8 +135,9 @@ protected:
         CreateExitEvent();
         SetLogTarget(&window);
         ResetServedData();
-        RegisterViewStart.store(0);
-        CoilViewStart.store(0);
+        for (DataTable table : kDataTables) {
+            ViewStartOf(table).store(0);
+        }
         InitSlotTable();
         InitServerControl("127.0.0.1", 0);
     }
@@ -215,7 +216,7 @@ TEST_F(RefreshThreadTest, ShowsWhatOthersChangeAndClosesAfterTheServerStopped)
     const uint8_t on = 1;
     PokeCoils(42, 1, &on);
     CoilViewStart.store(40);
-    window.view.registersShown = false;
+    window.view.shownTable = DataTable::Coils;
     ASSERT_TRUE(window.ServeUntil([this] { return Text(window.shown.rowLabel[0]) == "40"; }));
     EXPECT_EQ(Text(window.shown.cell[2]), "1");
 

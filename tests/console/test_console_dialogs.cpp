@@ -9,6 +9,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
+
 class ConsoleDialogsTest : public QObject {
     Q_OBJECT
 
@@ -20,13 +23,14 @@ private slots:
     void editValuesRefusals_data();
     void editValuesRefusals();
     void editValuesCancelWritesNothing();
-    void editValuesForCoils();
+    void editValuesWritesTheSelectedTable_data();
+    void editValuesWritesTheSelectedTable();
     void editValuesDisablesAddressesPastTheTable();
     void configureShowsTheCurrentSettings();
     void configureOkWithoutChangesKeepsEverything();
     void configureRefusals_data();
     void configureRefusals();
-    void configureAppliesBothTables();
+    void configureAppliesEveryTable();
     void configureCancelAppliesNothing();
     void configuredWindowRefusesClientsAndShowsDashes();
     void ioBuffersShowSnapshotUntilRefresh();
@@ -64,12 +68,47 @@ uint16_t Register(uint32_t address)
     return value;
 }
 
-uint8_t Coil(uint32_t address)
+// A cell of any table, read through the core: coils, discrete inputs, input registers, holding
+// registers (the DataTable order).
+uint16_t Cell(int table, uint32_t address)
 {
-    uint8_t value = 0;
-    PeekCoils(address, 1, &value);
-    return value;
+    uint8_t bit = 0;
+    uint16_t value = 0;
+    switch (table) {
+    case 0:
+        PeekCoils(address, 1, &bit);
+        return bit;
+    case 1:
+        PeekDiscreteInputs(address, 1, &bit);
+        return bit;
+    case 2:
+        PeekInputRegisters(address, 1, &value);
+        return value;
+    default:
+        PeekRegisters(address, 1, &value);
+        return value;
+    }
 }
+
+// Every table's window, in the DataTable order, as first and last.
+QList<int> Windows()
+{
+    void (*const getWindow[])(uint16_t*, uint16_t*) = {GetCoilWindow, GetDiscreteInputWindow, GetInputRegisterWindow,
+                                                        GetRegisterWindow};
+    QList<int> windows;
+    for (auto* get : getWindow) {
+        uint16_t first = 1;
+        uint16_t last = 0;
+        get(&first, &last);
+        windows << first << last;
+    }
+    return windows;
+}
+
+const QList<int> kWholeWindows{0, 65535, 0, 65535, 0, 65535, 0, 65535};
+
+// The table buttons of the main window, in the DataTable order.
+constexpr int kTableButtons[] = {1233, 1229, 1230, 1232};
 
 struct MessageSeen {
     bool shown = false;
@@ -132,7 +171,7 @@ void ConsoleDialogsTest::editValuesWritesOnlyFilledBoxes()
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
 
-    QCOMPARE(caption, QStringLiteral("Edit Register Values"));
+    QCOMPARE(caption, QStringLiteral("Edit Holding Register Values"));
     QCOMPARE(rowLabels, (QStringList{"100", "110", "120"}));
     QCOMPARE(Register(100), uint16_t{65535});
     QCOMPARE(Register(104), uint16_t{0});
@@ -145,28 +184,31 @@ void ConsoleDialogsTest::editValuesWritesOnlyFilledBoxes()
 
 void ConsoleDialogsTest::editValuesRefusals_data()
 {
-    QTest::addColumn<bool>("coils");
+    QTest::addColumn<int>("table");   // DataTable order
     QTest::addColumn<int>("box");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
-    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
-    QTest::newRow("70000 does not fit 16 bits") << false << 4 << "70000" << register1234;
-    QTest::newRow("65536") << false << 4 << "65536" << register1234;
-    QTest::newRow("-1 has a sign") << false << 4 << "-1" << register1234;
-    QTest::newRow("1.5 is not whole") << false << 4 << "1.5" << register1234;
-    QTest::newRow("eight digits are read whole") << false << 4 << "12345678" << register1234;
-    QTest::newRow("letters after digits") << false << 4 << "12ab" << register1234;
-    QTest::newRow("coil 5") << true << 7 << "5" << QStringLiteral("The value for coil 1237 must be 0 or 1.");
+    const QString register1234 = QStringLiteral("The value for holding register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("70000 does not fit 16 bits") << 3 << 4 << "70000" << register1234;
+    QTest::newRow("65536") << 3 << 4 << "65536" << register1234;
+    QTest::newRow("-1 has a sign") << 3 << 4 << "-1" << register1234;
+    QTest::newRow("1.5 is not whole") << 3 << 4 << "1.5" << register1234;
+    QTest::newRow("eight digits are read whole") << 3 << 4 << "12345678" << register1234;
+    QTest::newRow("letters after digits") << 3 << 4 << "12ab" << register1234;
+    QTest::newRow("coil 5") << 0 << 7 << "5" << QStringLiteral("The value for coil 1237 must be 0 or 1.");
+    QTest::newRow("discrete input 2")
+        << 1 << 9 << "2" << QStringLiteral("The value for discrete input 1239 must be 0 or 1.");
+    QTest::newRow("input register 65536")
+        << 2 << 29 << "65536"
+        << QStringLiteral("The value for input register 1259 must be a whole number from 0 to 65535.");
 }
 
 void ConsoleDialogsTest::editValuesRefusals()
 {
-    QFETCH(bool, coils);
+    QFETCH(int, table);
     QFETCH(int, box);
     QFETCH(QString, text);
-    if (coils) {
-        QTest::mouseClick(fixture.window->Control(1233), Qt::LeftButton);
-    }
+    QTest::mouseClick(fixture.window->Control(kTableButtons[table]), Qt::LeftButton);
     fixture.window->SetViewPosition(1230);
     MessageSeen seen;
     bool stayedOpen = false;
@@ -191,7 +233,7 @@ void ConsoleDialogsTest::editValuesRefusals()
     QVERIFY(stayedOpen);
     QCOMPARE(focusAfter, QString::number(3000 + box));
     for (uint32_t address = 1230; address < 1260; ++address) {
-        QCOMPARE(coils ? uint16_t{Coil(address)} : Register(address), uint16_t{0});
+        QCOMPARE(Cell(table, address), uint16_t{0});
     }
 }
 
@@ -216,27 +258,45 @@ void ConsoleDialogsTest::editValuesCancelWritesNothing()
     QCOMPARE(Register(0), uint16_t{0});
 }
 
-void ConsoleDialogsTest::editValuesForCoils()
+void ConsoleDialogsTest::editValuesWritesTheSelectedTable_data()
 {
-    QTest::mouseClick(fixture.window->Control(1233), Qt::LeftButton);
+    QTest::addColumn<int>("table");   // DataTable order
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("high");   // the highest value a cell of the table takes
+    QTest::newRow("coils") << 0 << "Edit Coil Values" << "1";
+    QTest::newRow("discrete inputs") << 1 << "Edit Discrete Input Values" << "1";
+    QTest::newRow("input registers") << 2 << "Edit Input Register Values" << "65535";
+}
+
+void ConsoleDialogsTest::editValuesWritesTheSelectedTable()
+{
+    QFETCH(int, table);
+    QFETCH(QString, high);
+    QTest::mouseClick(fixture.window->Control(kTableButtons[table]), Qt::LeftButton);
     fixture.window->SetViewPosition(40);
     QString caption;
     QString firstRow;
+    MessageSeen refusal;
     WhenModalOpens([&](QWidget* dialog) {
         caption = dialog->windowTitle();
         firstRow = In<QLabel>(dialog, 1400)->text();
-        Type(dialog, 3000, QStringLiteral("1"));
+        Type(dialog, 3000, high);
         Type(dialog, 3001, QStringLiteral("0"));
-        Type(dialog, 3002, QStringLiteral("1"));
-        QTest::keyClick(In<QLineEdit>(dialog, 3002), Qt::Key_Return);   // Enter is OK
+        Type(dialog, 3029, high);
+        AnswerMessageBox(dialog, &refusal);
+        QTest::keyClick(In<QLineEdit>(dialog, 3029), Qt::Key_Return);   // Enter is OK
     });
     QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
-    QCOMPARE(caption, QStringLiteral("Edit Coil Values"));
+    QVERIFY2(!refusal.shown, qPrintable(refusal.text));
+    QTEST(caption, "caption");
     QCOMPARE(firstRow, QStringLiteral("40"));
-    QCOMPARE(Coil(40), uint8_t{1});
-    QCOMPARE(Coil(41), uint8_t{0});
-    QCOMPARE(Coil(42), uint8_t{1});
-    QCOMPARE(Register(40), uint16_t{0});
+    for (int other = 0; other < 4; ++other) {
+        const uint16_t expected = other == table ? static_cast<uint16_t>(high.toUInt()) : uint16_t{0};
+        QCOMPARE(Cell(other, 40), expected);
+        QCOMPARE(Cell(other, 41), uint16_t{0});
+        QCOMPARE(Cell(other, 69), expected);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), high, kCycleWaitMs);
 }
 
 void ConsoleDialogsTest::editValuesDisablesAddressesPastTheTable()
@@ -262,26 +322,30 @@ void ConsoleDialogsTest::configureShowsTheCurrentSettings()
 {
     SetRegisterWindow(100, 199);
     SetCoilWindow(65535, 65535);
+    SetDiscreteInputWindow(7, 8);
+    SetInputRegisterWindow(0, 9);
     SetFunctionEnabled(16, false);
     SetFunctionEnabled(5, false);
+    SetFunctionEnabled(2, false);
     QStringList boxes;
     QList<bool> checks;
     WhenModalOpens([&](QWidget* dialog) {
-        for (int id : {1219, 1220, 1226, 1227}) {
+        for (int id : {1226, 1227, 1229, 1230, 1232, 1233, 1219, 1220}) {
             boxes << In<QLineEdit>(dialog, id)->text();
         }
-        for (int id : {1214, 1215, 1216, 1217, 1218, 1221, 1222, 1223}) {
+        for (int id : {1221, 1222, 1223, 1228, 1231, 1214, 1215, 1216, 1217, 1218}) {
             checks << In<QCheckBox>(dialog, id)->isChecked();
         }
         QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
-    QCOMPARE(boxes, (QStringList{"100", "100", "65535", "1"}));
-    QCOMPARE(checks, (QList<bool>{true, true, false, true, true, true, false, true}));
+    QCOMPARE(boxes, (QStringList{"65535", "1", "7", "2", "0", "10", "100", "100"}));
+    QCOMPARE(checks, (QList<bool>{true, false, true, false, true, true, true, false, true, true}));
 }
 
 void ConsoleDialogsTest::configureOkWithoutChangesKeepsEverything()
 {
+    SetFunctionEnabled(4, false);
     QString caption;
     WhenModalOpens([&caption](QWidget* dialog) {
         caption = dialog->windowTitle();
@@ -289,55 +353,56 @@ void ConsoleDialogsTest::configureOkWithoutChangesKeepsEverything()
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QCOMPARE(caption, QStringLiteral("Configure Data Areas"));
-    uint16_t first = 1;
-    uint16_t last = 0;
-    GetRegisterWindow(&first, &last);
-    QCOMPARE(first, uint16_t{0});
-    QCOMPARE(last, uint16_t{65535});
-    GetCoilWindow(&first, &last);
-    QCOMPARE(first, uint16_t{0});
-    QCOMPARE(last, uint16_t{65535});
-    for (uint8_t code : {1, 3, 5, 6, 15, 16, 22, 23}) {
+    QCOMPARE(Windows(), kWholeWindows);
+    for (uint8_t code : {1, 2, 3, 5, 6, 15, 16, 22, 23}) {
         QVERIFY(IsFunctionEnabled(code));
     }
+    QVERIFY(!IsFunctionEnabled(4));
 }
 
 void ConsoleDialogsTest::configureRefusals_data()
 {
-    QTest::addColumn<QString>("registerStart");
-    QTest::addColumn<QString>("registerSize");
-    QTest::addColumn<QString>("coilStart");
-    QTest::addColumn<QString>("coilSize");
+    // Starts and sizes by column: coils, discrete inputs, input registers, holding registers.
+    QTest::addColumn<QStringList>("starts");
+    QTest::addColumn<QStringList>("sizes");
     QTest::addColumn<QString>("message");
     QTest::addColumn<int>("focusBox");
     const QString zero = QStringLiteral("Size must be greater than zero.");
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
-    QTest::newRow("register size 0") << "5" << "0" << "0" << "10" << zero << 1220;
-    QTest::newRow("register size empty") << "5" << "" << "0" << "10" << zero << 1220;
-    const QString registersStart = QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
-    const QString registersSize = QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
-    const QString coilsStart = QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
-    const QString coilsSize = QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
-    QTest::newRow("register start past 32 bits is not another start")
-        << "4294967306" << "1" << "0" << "10" << registersStart << 1219;
-    QTest::newRow("register size letters") << "5" << "abc" << "0" << "10" << registersSize << 1220;
-    QTest::newRow("register size negative") << "5" << "-1" << "0" << "10" << registersSize << 1220;
-    QTest::newRow("coil start pasted letters") << "5" << "10" << "1x" << "10" << coilsStart << 1226;
-    QTest::newRow("coil size past 32 bits") << "5" << "10" << "0" << "4294967296" << coilsSize << 1227;
-    QTest::newRow("unreadable coil size before a register range check") << "70000" << "1" << "0" << "x" << coilsSize << 1227;
-    QTest::newRow("register 65535 + 2") << "65535" << "2" << "0" << "10" << exceed << 1220;
-    QTest::newRow("register start 70000 blames the size box") << "70000" << "1" << "0" << "10" << exceed << 1220;
-    QTest::newRow("register size near 2^32") << "10" << "4294967290" << "0" << "10" << exceed << 1220;
-    QTest::newRow("coil size 0 after valid registers") << "5" << "10" << "0" << "0" << zero << 1227;
-    QTest::newRow("coil range past the table") << "5" << "10" << "65000" << "537" << exceed << 1227;
+    const QString unreadable = QStringLiteral("%1: the %2 must be a whole number from 0 to 4294967295.");
+    auto row = [](const char* name, const QStringList& starts, const QStringList& sizes, const QString& message,
+                  int focusBox) { QTest::newRow(name) << starts << sizes << message << focusBox; };
+    row("register size 0", {"0", "0", "0", "5"}, {"10", "10", "10", "0"}, zero, 1220);
+    row("register size empty", {"0", "0", "0", "5"}, {"10", "10", "10", ""}, zero, 1220);
+    row("register start past 32 bits is not another start", {"0", "0", "0", "4294967306"}, {"10", "10", "10", "1"},
+        unreadable.arg("Holding Registers", "starting address"), 1219);
+    row("register size letters", {"0", "0", "0", "5"}, {"10", "10", "10", "abc"},
+        unreadable.arg("Holding Registers", "size"), 1220);
+    row("coil start pasted letters", {"1x", "0", "0", "5"}, {"10", "10", "10", "10"}, unreadable.arg("Coils", "starting address"),
+        1226);
+    row("coil size past 32 bits", {"0", "0", "0", "5"}, {"4294967296", "10", "10", "10"}, unreadable.arg("Coils", "size"),
+        1227);
+    row("discrete input start letters", {"0", "a", "0", "5"}, {"10", "10", "10", "10"},
+        unreadable.arg("Discrete Inputs", "starting address"), 1229);
+    row("input register size negative", {"0", "0", "0", "5"}, {"10", "10", "-1", "10"},
+        unreadable.arg("Input Registers", "size"), 1233);
+    row("unreadable input register start before a register range check", {"0", "0", "x", "70000"}, {"10", "10", "10", "1"},
+        unreadable.arg("Input Registers", "starting address"), 1232);
+    row("register 65535 + 2", {"0", "0", "0", "65535"}, {"10", "10", "10", "2"}, exceed, 1220);
+    row("register start 70000 blames the size box", {"0", "0", "0", "70000"}, {"10", "10", "10", "1"}, exceed, 1220);
+    row("register size near 2^32", {"0", "0", "0", "10"}, {"10", "10", "10", "4294967290"}, exceed, 1220);
+    row("coil size 0 after valid registers", {"0", "0", "0", "5"}, {"0", "10", "10", "10"}, zero, 1227);
+    row("coil range past the table", {"65000", "0", "0", "5"}, {"537", "10", "10", "10"}, exceed, 1227);
+    row("discrete input size 0", {"0", "0", "0", "5"}, {"10", "0", "10", "10"}, zero, 1230);
+    row("input register range past the table", {"0", "0", "65535", "5"}, {"10", "10", "2", "10"}, exceed, 1233);
 }
 
 void ConsoleDialogsTest::configureRefusals()
 {
-    QFETCH(QString, registerStart);
-    QFETCH(QString, registerSize);
-    QFETCH(QString, coilStart);
-    QFETCH(QString, coilSize);
+    QFETCH(QStringList, starts);
+    QFETCH(QStringList, sizes);
+    const int startBoxes[] = {1226, 1229, 1232, 1219};
+    const int sizeBoxes[] = {1227, 1230, 1233, 1220};
     MessageSeen seen;
     // The focused control's identifier, taken while the dialog still exists.
     QString focusAfter;
@@ -345,11 +410,12 @@ void ConsoleDialogsTest::configureRefusals()
     WhenModalOpens([&](QWidget* dialog) {
         QApplication::setActiveWindow(dialog);
         // Set as pasted: typing into the start boxes takes digits only.
-        In<QLineEdit>(dialog, 1219)->setText(registerStart);
-        In<QLineEdit>(dialog, 1220)->setText(registerSize);
-        In<QLineEdit>(dialog, 1226)->setText(coilStart);
-        In<QLineEdit>(dialog, 1227)->setText(coilSize);
+        for (int k = 0; k < 4; ++k) {
+            In<QLineEdit>(dialog, startBoxes[k])->setText(starts[k]);
+            In<QLineEdit>(dialog, sizeBoxes[k])->setText(sizes[k]);
+        }
         QTest::mouseClick(In<QCheckBox>(dialog, 1214), Qt::LeftButton);   // unchecked, never applied
+        QTest::mouseClick(In<QCheckBox>(dialog, 1228), Qt::LeftButton);
         AnswerMessageBox(dialog, &seen);
         QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         stayedOpen = dialog->isVisible();
@@ -365,19 +431,13 @@ void ConsoleDialogsTest::configureRefusals()
     QVERIFY(stayedOpen);
     QFETCH(int, focusBox);
     QCOMPARE(focusAfter, QString::number(focusBox));
-    // Nothing applied, for either table.
-    uint16_t first = 1;
-    uint16_t last = 0;
-    GetRegisterWindow(&first, &last);
-    QCOMPARE(first, uint16_t{0});
-    QCOMPARE(last, uint16_t{65535});
-    GetCoilWindow(&first, &last);
-    QCOMPARE(first, uint16_t{0});
-    QCOMPARE(last, uint16_t{65535});
+    // Nothing applied, for any table.
+    QCOMPARE(Windows(), kWholeWindows);
     QVERIFY(IsFunctionEnabled(3));
+    QVERIFY(IsFunctionEnabled(2));
 }
 
-void ConsoleDialogsTest::configureAppliesBothTables()
+void ConsoleDialogsTest::configureAppliesEveryTable()
 {
     bool closed = false;
     WhenModalOpens([&closed](QWidget* dialog) {
@@ -388,36 +448,36 @@ void ConsoleDialogsTest::configureAppliesBothTables()
         Type(dialog, 1226, QStringLiteral("10"));
         Type(dialog, 1227, QStringLiteral("20"));
         QTest::mouseClick(In<QCheckBox>(dialog, 1223), Qt::LeftButton);   // FC 15 off
+        Type(dialog, 1229, QStringLiteral("0"));
+        Type(dialog, 1230, QStringLiteral("1"));
+        QTest::mouseClick(In<QCheckBox>(dialog, 1228), Qt::LeftButton);   // FC 02 off
+        Type(dialog, 1232, QStringLiteral("30000"));
+        Type(dialog, 1233, QStringLiteral("35536"));
         QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
         closed = !dialog->isVisible();
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
     QVERIFY(closed);
-    uint16_t first = 0;
-    uint16_t last = 0;
-    GetRegisterWindow(&first, &last);
-    QCOMPARE(first, uint16_t{65535});
-    QCOMPARE(last, uint16_t{65535});
-    GetCoilWindow(&first, &last);
-    QCOMPARE(first, uint16_t{10});
-    QCOMPARE(last, uint16_t{29});
-    QVERIFY(!IsFunctionEnabled(3));
-    QVERIFY(!IsFunctionEnabled(22));
-    QVERIFY(!IsFunctionEnabled(15));
-    for (uint8_t code : {1, 5, 6, 16, 23}) {
-        QVERIFY(IsFunctionEnabled(code));
+    QCOMPARE(Windows(), (QList<int>{10, 29, 0, 0, 30000, 65535, 65535, 65535}));
+    for (uint8_t code : {2, 3, 15, 22}) {
+        QVERIFY2(!IsFunctionEnabled(code), qPrintable(QString::number(code)));
+    }
+    for (uint8_t code : {1, 4, 5, 6, 16, 23}) {
+        QVERIFY2(IsFunctionEnabled(code), qPrintable(QString::number(code)));
     }
 
-    // Start 0 with size 65536 restores the whole table.
+    // Start 0 with size 65536 restores the whole table; a box checked again enables its code.
     WhenModalOpens([](QWidget* dialog) {
         Type(dialog, 1219, QStringLiteral("0"));
         Type(dialog, 1220, QStringLiteral("65536"));
+        QTest::mouseClick(In<QCheckBox>(dialog, 1228), Qt::LeftButton);   // FC 02 on
+        QTest::mouseClick(In<QCheckBox>(dialog, 1231), Qt::LeftButton);   // FC 04 off
         QTest::keyClick(In<QLineEdit>(dialog, 1220), Qt::Key_Return);
     });
     QTest::mouseClick(fixture.window->Control(1213), Qt::LeftButton);
-    GetRegisterWindow(&first, &last);
-    QCOMPARE(first, uint16_t{0});
-    QCOMPARE(last, uint16_t{65535});
+    QCOMPARE(Windows(), (QList<int>{10, 29, 0, 0, 30000, 65535, 0, 65535}));
+    QVERIFY(IsFunctionEnabled(2));
+    QVERIFY(!IsFunctionEnabled(4));
 }
 
 void ConsoleDialogsTest::configureCancelAppliesNothing()

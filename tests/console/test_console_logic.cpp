@@ -3,6 +3,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <utility>
 
 #include "console/command_line.h"
 #include "server/connection_statistics.h"
@@ -176,38 +177,50 @@ void ConsoleLogicTest::hexDumpOfLargestAdu()
 
 void ConsoleLogicTest::editValues_data()
 {
-    QTest::addColumn<bool>("registers");
+    QTest::addColumn<int>("table");   // DataTable
     QTest::addColumn<int>("viewStart");
     QTest::addColumn<int>("box");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("value");         // -1: the box is skipped
     QTest::addColumn<QString>("message");   // empty: accepted
-    const QString register1234 = QStringLiteral("The value for register 1234 must be a whole number from 0 to 65535.");
-    QTest::newRow("65535") << true << 1230 << 4 << QByteArray("65535") << 65535 << QString();
-    QTest::newRow("0") << true << 1230 << 4 << QByteArray("0") << 0 << QString();
-    QTest::newRow("blanks around") << true << 1230 << 4 << QByteArray(" \t42  ") << 42 << QString();
-    QTest::newRow("empty is skipped") << true << 1230 << 4 << QByteArray("") << -1 << QString();
-    QTest::newRow("blanks only are skipped") << true << 1230 << 4 << QByteArray("   ") << -1 << QString();
-    QTest::newRow("65536") << true << 1230 << 4 << QByteArray("65536") << -1 << register1234;
-    QTest::newRow("70000 is not stored as 4464") << true << 1230 << 4 << QByteArray("70000") << -1 << register1234;
-    QTest::newRow("-1 is not stored as 65535") << true << 1230 << 4 << QByteArray("-1") << -1 << register1234;
-    QTest::newRow("+1") << true << 1230 << 4 << QByteArray("+1") << -1 << register1234;
-    QTest::newRow("1.5 is not stored as 15 or 1") << true << 1230 << 4 << QByteArray("1.5") << -1 << register1234;
-    QTest::newRow("letters") << true << 1230 << 4 << QByteArray("12ab") << -1 << register1234;
-    QTest::newRow("blank inside") << true << 1230 << 4 << QByteArray("1 2") << -1 << register1234;
-    QTest::newRow("long text is read whole") << true << 1230 << 4 << QByteArray("0000001x") << -1 << register1234;
-    QTest::newRow("past 32 bits") << true << 1230 << 4 << QByteArray("99999999999999999999") << -1 << register1234;
-    QTest::newRow("coil 1") << false << 10 << 7 << QByteArray("1") << 1 << QString();
-    QTest::newRow("coil 0") << false << 10 << 7 << QByteArray("0") << 0 << QString();
+    const int holding = static_cast<int>(DataTable::HoldingRegisters);
+    const QString register1234 = QStringLiteral("The value for holding register 1234 must be a whole number from 0 to 65535.");
+    QTest::newRow("65535") << holding << 1230 << 4 << QByteArray("65535") << 65535 << QString();
+    QTest::newRow("0") << holding << 1230 << 4 << QByteArray("0") << 0 << QString();
+    QTest::newRow("blanks around") << holding << 1230 << 4 << QByteArray(" \t42  ") << 42 << QString();
+    QTest::newRow("empty is skipped") << holding << 1230 << 4 << QByteArray("") << -1 << QString();
+    QTest::newRow("blanks only are skipped") << holding << 1230 << 4 << QByteArray("   ") << -1 << QString();
+    QTest::newRow("65536") << holding << 1230 << 4 << QByteArray("65536") << -1 << register1234;
+    QTest::newRow("70000 is not stored as 4464") << holding << 1230 << 4 << QByteArray("70000") << -1 << register1234;
+    QTest::newRow("-1 is not stored as 65535") << holding << 1230 << 4 << QByteArray("-1") << -1 << register1234;
+    QTest::newRow("+1") << holding << 1230 << 4 << QByteArray("+1") << -1 << register1234;
+    QTest::newRow("1.5 is not stored as 15 or 1") << holding << 1230 << 4 << QByteArray("1.5") << -1 << register1234;
+    QTest::newRow("letters") << holding << 1230 << 4 << QByteArray("12ab") << -1 << register1234;
+    QTest::newRow("blank inside") << holding << 1230 << 4 << QByteArray("1 2") << -1 << register1234;
+    QTest::newRow("long text is read whole") << holding << 1230 << 4 << QByteArray("0000001x") << -1 << register1234;
+    QTest::newRow("past 32 bits") << holding << 1230 << 4 << QByteArray("99999999999999999999") << -1 << register1234;
+    const int coils = static_cast<int>(DataTable::Coils);
+    const int discreteInputs = static_cast<int>(DataTable::DiscreteInputs);
+    const int inputRegisters = static_cast<int>(DataTable::InputRegisters);
+    QTest::newRow("coil 1") << coils << 10 << 7 << QByteArray("1") << 1 << QString();
+    QTest::newRow("coil 0") << coils << 10 << 7 << QByteArray("0") << 0 << QString();
     QTest::newRow("coil 5 is not stored as 1")
-        << false << 10 << 7 << QByteArray("5") << -1 << QStringLiteral("The value for coil 17 must be 0 or 1.");
-    QTest::newRow("last register") << true << 65510 << 25 << QByteArray("7") << 7 << QString();
-    QTest::newRow("past the table anything is skipped") << true << 65510 << 26 << QByteArray("70000") << -1 << QString();
+        << coils << 10 << 7 << QByteArray("5") << -1 << QStringLiteral("The value for coil 17 must be 0 or 1.");
+    QTest::newRow("discrete input 1") << discreteInputs << 10 << 7 << QByteArray("1") << 1 << QString();
+    QTest::newRow("discrete input 2 is not stored as 0")
+        << discreteInputs << 10 << 7 << QByteArray("2") << -1
+        << QStringLiteral("The value for discrete input 17 must be 0 or 1.");
+    QTest::newRow("input register 65535") << inputRegisters << 10 << 7 << QByteArray("65535") << 65535 << QString();
+    QTest::newRow("input register 65536")
+        << inputRegisters << 10 << 7 << QByteArray("65536") << -1
+        << QStringLiteral("The value for input register 17 must be a whole number from 0 to 65535.");
+    QTest::newRow("last register") << holding << 65510 << 25 << QByteArray("7") << 7 << QString();
+    QTest::newRow("past the table anything is skipped") << holding << 65510 << 26 << QByteArray("70000") << -1 << QString();
 }
 
 void ConsoleLogicTest::editValues()
 {
-    QFETCH(bool, registers);
+    QFETCH(int, table);
     QFETCH(int, viewStart);
     QFETCH(int, box);
     QFETCH(QByteArray, text);
@@ -220,7 +233,7 @@ void ConsoleLogicTest::editValues()
     }
     texts[0] = "1";
     texts[box] = text.constData();
-    const EditValuesReading reading = ReadEditValues(texts, registers, viewStart);
+    const EditValuesReading reading = ReadEditValues(texts, static_cast<DataTable>(table), viewStart);
     QCOMPARE(QString::fromLatin1(reading.message), message);
     QCOMPARE(reading.refusedBox, message.isEmpty() ? -1 : box);
     QCOMPARE(reading.filled[0], message.isEmpty());
@@ -254,62 +267,81 @@ void ConsoleLogicTest::dialogNumber()
 
 void ConsoleLogicTest::dataAreaChecks_data()
 {
-    QTest::addColumn<QByteArray>("registerStart");
-    QTest::addColumn<QByteArray>("registerSize");
-    QTest::addColumn<QByteArray>("coilStart");
-    QTest::addColumn<QByteArray>("coilSize");
-    QTest::addColumn<int>("failedField");
+    // Starts and sizes by table: coils, discrete inputs, input registers, holding registers.
+    QTest::addColumn<QByteArrayList>("starts");
+    QTest::addColumn<QByteArrayList>("sizes");
+    QTest::addColumn<int>("failedTable");
+    QTest::addColumn<int>("failedBox");
     QTest::addColumn<QString>("message");
-    const int none = static_cast<int>(DataAreaField::None);
-    const int registerStart = static_cast<int>(DataAreaField::RegisterStart);
-    const int registerSize = static_cast<int>(DataAreaField::RegisterSize);
-    const int coilStart = static_cast<int>(DataAreaField::CoilStart);
-    const int coilSize = static_cast<int>(DataAreaField::CoilSize);
+    const int coils = static_cast<int>(DataTable::Coils);
+    const int discreteInputs = static_cast<int>(DataTable::DiscreteInputs);
+    const int inputRegisters = static_cast<int>(DataTable::InputRegisters);
+    const int holding = static_cast<int>(DataTable::HoldingRegisters);
+    const int none = static_cast<int>(DataAreaBox::None);
+    const int start = static_cast<int>(DataAreaBox::Start);
+    const int size = static_cast<int>(DataAreaBox::Size);
     const QString zero = QStringLiteral("Size must be greater than zero.");
     const QString exceed = QStringLiteral("Starting Address plus Size cannot exceed 65536.");
-    QTest::newRow("whole tables") << QByteArray("0") << QByteArray("65536") << QByteArray("0") << QByteArray("65536") << none << QString();
-    QTest::newRow("last register alone") << QByteArray("65535") << QByteArray("1") << QByteArray("0") << QByteArray("1") << none << QString();
-    QTest::newRow("empty start counts as 0") << QByteArray("") << QByteArray("1") << QByteArray(" ") << QByteArray("1") << none << QString();
-    QTest::newRow("last register and one past") << QByteArray("65535") << QByteArray("2") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
-    QTest::newRow("register start past the table") << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
-    QTest::newRow("register sum would wrap 32 bits") << QByteArray("10") << QByteArray("4294967290") << QByteArray("0") << QByteArray("1") << registerSize << exceed;
-    QTest::newRow("register size zero") << QByteArray("0") << QByteArray("0") << QByteArray("0") << QByteArray("1") << registerSize << zero;
-    QTest::newRow("empty size counts as 0") << QByteArray("0") << QByteArray("") << QByteArray("0") << QByteArray("1") << registerSize << zero;
-    QTest::newRow("register size zero before a bad start") << QByteArray("70000") << QByteArray("0") << QByteArray("0") << QByteArray("0") << registerSize << zero;
-    QTest::newRow("registers checked before coils") << QByteArray("1") << QByteArray("65536") << QByteArray("0") << QByteArray("0") << registerSize << exceed;
-    QTest::newRow("coil size zero") << QByteArray("100") << QByteArray("100") << QByteArray("5") << QByteArray("0") << coilSize << zero;
-    QTest::newRow("coil range too large") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("537") << coilSize << exceed;
-    QTest::newRow("coil range exactly fits") << QByteArray("100") << QByteArray("100") << QByteArray("65000") << QByteArray("536") << none << QString();
-    QTest::newRow("start past 32 bits is not 10")
-        << QByteArray("4294967306") << QByteArray("1") << QByteArray("0") << QByteArray("1") << registerStart
-        << QStringLiteral("Registers: the starting address must be a whole number from 0 to 4294967295.");
-    QTest::newRow("negative size")
-        << QByteArray("0") << QByteArray("-1") << QByteArray("0") << QByteArray("1") << registerSize
-        << QStringLiteral("Registers: the size must be a whole number from 0 to 4294967295.");
-    QTest::newRow("letters in the coil start")
-        << QByteArray("0") << QByteArray("1") << QByteArray("ab") << QByteArray("1") << coilStart
-        << QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295.");
-    QTest::newRow("unreadable coil size before the register range")
-        << QByteArray("70000") << QByteArray("1") << QByteArray("0") << QByteArray("1 0") << coilSize
-        << QStringLiteral("Coils: the size must be a whole number from 0 to 4294967295.");
+    // The holding registers' start and size; every other table 0 and 1.
+    auto holdingOnly = [](const QByteArray& first, const QByteArray& count) {
+        return std::pair{QByteArrayList{"0", "0", "0", first}, QByteArrayList{"1", "1", "1", count}};
+    };
+    auto row = [](const char* name, const std::pair<QByteArrayList, QByteArrayList>& boxes, int table, int box,
+                  const QString& message) {
+        QTest::newRow(name) << boxes.first << boxes.second << table << box << message;
+    };
+    row("whole tables", {{"0", "0", "0", "0"}, {"65536", "65536", "65536", "65536"}}, 0, none, QString());
+    row("last register alone", holdingOnly("65535", "1"), 0, none, QString());
+    row("empty start counts as 0", {{"", " ", "", ""}, {"1", "1", "1", "1"}}, 0, none, QString());
+    row("last register and one past", holdingOnly("65535", "2"), holding, size, exceed);
+    row("register start past the table", holdingOnly("70000", "1"), holding, size, exceed);
+    row("register sum would wrap 32 bits", holdingOnly("10", "4294967290"), holding, size, exceed);
+    row("register size zero", holdingOnly("0", "0"), holding, size, zero);
+    row("empty size counts as 0", holdingOnly("0", ""), holding, size, zero);
+    row("register size zero before a bad start", holdingOnly("70000", "0"), holding, size, zero);
+    row("coils checked before holding registers", {{"0", "0", "0", "1"}, {"0", "1", "1", "65536"}}, coils, size, zero);
+    row("coil range too large", {{"65000", "0", "0", "100"}, {"537", "1", "1", "100"}}, coils, size, exceed);
+    row("coil range exactly fits", {{"65000", "0", "0", "100"}, {"536", "1", "1", "100"}}, 0, none, QString());
+    row("discrete input size zero", {{"0", "5", "0", "0"}, {"1", "0", "1", "1"}}, discreteInputs, size, zero);
+    row("discrete inputs checked before input registers", {{"0", "65535", "0", "0"}, {"1", "2", "0", "1"}},
+        discreteInputs, size, exceed);
+    row("input register range one past the table", {{"0", "0", "65000", "0"}, {"1", "1", "537", "1"}}, inputRegisters,
+        size, exceed);
+    row("input register range exactly fits", {{"0", "0", "65000", "0"}, {"1", "1", "536", "1"}}, 0, none, QString());
+    row("start past 32 bits is not 10", holdingOnly("4294967306", "1"), holding, start,
+        QStringLiteral("Holding Registers: the starting address must be a whole number from 0 to 4294967295."));
+    row("negative size", holdingOnly("0", "-1"), holding, size,
+        QStringLiteral("Holding Registers: the size must be a whole number from 0 to 4294967295."));
+    row("letters in the coil start", {{"ab", "0", "0", "0"}, {"1", "1", "1", "1"}}, coils, start,
+        QStringLiteral("Coils: the starting address must be a whole number from 0 to 4294967295."));
+    row("letters in the discrete input start", {{"0", "1x", "0", "0"}, {"1", "1", "1", "1"}}, discreteInputs, start,
+        QStringLiteral("Discrete Inputs: the starting address must be a whole number from 0 to 4294967295."));
+    row("unreadable input register size before the coil range", {{"70000", "0", "0", "0"}, {"1", "1", "1 0", "1"}},
+        inputRegisters, size,
+        QStringLiteral("Input Registers: the size must be a whole number from 0 to 4294967295."));
 }
 
 void ConsoleLogicTest::dataAreaChecks()
 {
-    QFETCH(QByteArray, registerStart);
-    QFETCH(QByteArray, registerSize);
-    QFETCH(QByteArray, coilStart);
-    QFETCH(QByteArray, coilSize);
+    QFETCH(QByteArrayList, starts);
+    QFETCH(QByteArrayList, sizes);
+    QFETCH(int, failedBox);
     QFETCH(QString, message);
+    DataAreaTexts texts{};
+    for (int i = 0; i < kDataTableCount; ++i) {
+        texts.start[i] = starts[i].constData();
+        texts.size[i] = sizes[i].constData();
+    }
     DataAreaSettings settings{};
-    DataAreaCheck check = ReadDataAreaNumbers(
-        DataAreaTexts{registerStart.constData(), registerSize.constData(), coilStart.constData(), coilSize.constData()},
-        &settings);
-    if (check.failedField == DataAreaField::None) {
+    DataAreaCheck check = ReadDataAreaNumbers(texts, &settings);
+    if (check.failedBox == DataAreaBox::None) {
         check = CheckDataAreaSettings(settings);
     }
-    QTEST(static_cast<int>(check.failedField), "failedField");
-    QCOMPARE(check.failedField == DataAreaField::None ? QString() : QString::fromLatin1(check.message), message);
+    QCOMPARE(static_cast<int>(check.failedBox), failedBox);
+    if (check.failedBox != DataAreaBox::None) {
+        QTEST(static_cast<int>(check.failedTable), "failedTable");
+    }
+    QCOMPARE(check.failedBox == DataAreaBox::None ? QString() : QString::fromLatin1(check.message), message);
 }
 
 void ConsoleLogicTest::scrollPosition_data()

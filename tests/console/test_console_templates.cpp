@@ -28,6 +28,8 @@ private slots:
     void fontsAreTheOnesAsked();
     void everyTemplate_data();
     void identifiersAreUniqueAndControlsInsideTheDialog();
+    void acceleratorsAreUnique_data() { everyTemplate_data(); }
+    void acceleratorsAreUnique();
     void everyTemplate();
     void builtControlsHaveTheirKind();
     void mainWindowControlsByIdentifier();
@@ -105,6 +107,28 @@ void ConsoleTemplatesTest::identifiersAreUniqueAndControlsInsideTheDialog()
     }
 }
 
+void ConsoleTemplatesTest::acceleratorsAreUnique()
+{
+    // Alt plus a letter reaches one control only; "&&" is a literal ampersand.
+    QFETCH(const DialogTemplate*, dialogTemplate);
+    QMap<QChar, int> owners;
+    for (const ControlTemplate& control : dialogTemplate->controls) {
+        const QString caption = QString::fromUtf8(control.caption != nullptr ? control.caption : "");
+        if (control.kind == ControlKind::Picture || (control.style & kStyleNoPrefix)) {
+            continue;
+        }
+        for (qsizetype i = caption.indexOf(QLatin1Char('&')); i >= 0 && i + 1 < caption.size();
+             i = caption.indexOf(QLatin1Char('&'), i + 2)) {
+            if (caption[i + 1] == QLatin1Char('&')) {
+                continue;
+            }
+            const QChar key = caption[i + 1].toLower();
+            QVERIFY2(!owners.contains(key), qPrintable(QStringLiteral("'%1' of %2 and %3").arg(key).arg(owners.value(key)).arg(control.id)));
+            owners.insert(key, control.id);
+        }
+    }
+}
+
 void ConsoleTemplatesTest::everyTemplate()
 {
     QFETCH(const DialogTemplate*, dialogTemplate);
@@ -150,7 +174,7 @@ void ConsoleTemplatesTest::builtControlsHaveTheirKind()
     QVERIFY(ControlAs<QLineEdit>(&dialog, 1228)->isReadOnly());
     QVERIFY(!ControlAs<QLineEdit>(&dialog, 1240)->isReadOnly());
     QVERIFY(ControlAs<QPushButton>(&dialog, 1239)->isDefault());
-    for (int id : {1222, 1223, 1224, 1225, 1232, 1233}) {
+    for (int id : {1222, 1223, 1224, 1225, 1229, 1230, 1232, 1233}) {
         auto* radio = ControlAs<QPushButton>(&dialog, id);
         QVERIFY(radio && radio->isCheckable() && radio->isFlat());
     }
@@ -171,8 +195,18 @@ void ConsoleTemplatesTest::mainWindowControlsByIdentifier()
     QCOMPARE(ControlAs<QPushButton>(&dialog, 1242)->text(), QStringLiteral("&View I/O Buffers..."));
     QCOMPARE(ControlAs<QPushButton>(&dialog, 1209)->text(), QStringLiteral("&Edit Values..."));
     QCOMPARE(ControlAs<QPushButton>(&dialog, 1213)->text(), QStringLiteral("&Configure Areas..."));
-    QCOMPARE(ControlAs<QPushButton>(&dialog, 1232)->text(), QStringLiteral("&Registers"));
-    QCOMPARE(ControlAs<QPushButton>(&dialog, 1233)->text(), QStringLiteral("C&oils"));
+    // The table buttons from left to right, each caption whole within its button.
+    const QList<std::pair<int, QString>> tableButtons{
+        {1233, "C&oils"}, {1229, "&Discrete Inputs"}, {1230, "&Input Registers"}, {1232, "Holding &Registers"}};
+    int left = -1;
+    for (const auto& [id, caption] : tableButtons) {
+        auto* button = ControlAs<QPushButton>(&dialog, id);
+        QCOMPARE(button->text(), caption);
+        QVERIFY2(button->x() > left, qPrintable(caption));
+        left = button->x() + button->width() - 1;
+        const int textWidth = button->fontMetrics().horizontalAdvance(QString(caption).remove(QLatin1Char('&')));
+        QVERIFY2(textWidth + 4 <= button->width(), qPrintable(caption));
+    }
     for (int i = 0; i < 4; ++i) {
         QCOMPARE(ControlAs<QPushButton>(&dialog, 1222 + i)->text(), QStringLiteral("&%1 >").arg(i + 1));
         QVERIFY(ControlAs<QLabel>(&dialog, 1901 + i));
@@ -197,17 +231,30 @@ void ConsoleTemplatesTest::configureCheckBoxCaptions()
 {
     QWidget dialog;
     BuildDialog(&dialog, kConfigureAreasTemplate, [](int) {});
-    const QStringList captions{"Read Multiple Registers (FC 03)", "Write Single Register (FC 06)",
-                               "Write Multiple Registers (FC 16)", "Masked-Write Register (FC 22)",
-                               "Read/Write Registers (FC 23)", "Read Multiple Coils (FC 01)",
-                               "Force Single Coil (FC 05)", "Force Multiple Coils (FC 15)"};
-    const int ids[] = {1214, 1215, 1216, 1217, 1218, 1221, 1222, 1223};
-    for (int i = 0; i < 8; ++i) {
-        QCOMPARE(ControlAs<QCheckBox>(&dialog, ids[i])->text(), captions[i]);
+    // The columns from left to right: coils, discrete inputs, input registers, holding registers.
+    const QList<std::pair<int, QString>> boxes{
+        {1221, "Read Multiple Coils (FC 01)"},     {1222, "Force Single Coil (FC 05)"},
+        {1223, "Force Multiple Coils (FC 15)"},    {1228, "Read Discrete Inputs (FC 02)"},
+        {1231, "Read Input Registers (FC 04)"},    {1214, "Read Multiple Registers (FC 03)"},
+        {1215, "Write Single Register (FC 06)"},   {1216, "Write Multiple Registers (FC 16)"},
+        {1217, "Masked-Write Register (FC 22)"},   {1218, "Read/Write Registers (FC 23)"}};
+    int left = 0;
+    for (const auto& [id, caption] : boxes) {
+        auto* box = ControlAs<QCheckBox>(&dialog, id);
+        QCOMPARE(box->text(), caption);
+        QVERIFY2(box->x() >= left, qPrintable(caption));
+        left = box->x();
     }
-    for (int id : {1219, 1220, 1226, 1227}) {
+    for (int id : {1226, 1227, 1229, 1230, 1232, 1233, 1219, 1220}) {
         QVERIFY(ControlAs<QLineEdit>(&dialog, id));
     }
+    QMap<int, QString> columns;   // by left edge
+    for (QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
+        if (group->title() != QStringLiteral("Enabled Modbus Functions") && group->title() != QStringLiteral("Address Range")) {
+            columns.insert(group->x(), group->title());
+        }
+    }
+    QCOMPARE(columns.values(), (QStringList{"Coils", "Discrete Inputs", "Input Registers", "Holding Registers"}));
 }
 
 void ConsoleTemplatesTest::framesNeverCoverControls()
@@ -267,6 +314,8 @@ void ConsoleTemplatesTest::radioButtonsOfOneGroupAreExclusive()
     auto* slot2 = ControlAs<QPushButton>(&dialog, 1224);
     auto* registers = ControlAs<QPushButton>(&dialog, 1232);
     auto* coils = ControlAs<QPushButton>(&dialog, 1233);
+    auto* discreteInputs = ControlAs<QPushButton>(&dialog, 1229);
+    auto* inputRegisters = ControlAs<QPushButton>(&dialog, 1230);
     QTest::mouseClick(slot0, Qt::LeftButton);
     QTest::mouseClick(registers, Qt::LeftButton);
     QTest::mouseClick(slot2, Qt::LeftButton);
@@ -274,6 +323,10 @@ void ConsoleTemplatesTest::radioButtonsOfOneGroupAreExclusive()
     QVERIFY(registers->isChecked());   // another group
     QTest::mouseClick(coils, Qt::LeftButton);
     QVERIFY(coils->isChecked() && !registers->isChecked());
+    QTest::mouseClick(discreteInputs, Qt::LeftButton);
+    QVERIFY(discreteInputs->isChecked() && !coils->isChecked());
+    QTest::mouseClick(inputRegisters, Qt::LeftButton);
+    QVERIFY(inputRegisters->isChecked() && !discreteInputs->isChecked() && !registers->isChecked());
     QVERIFY(slot2->isChecked());
 }
 

@@ -9,6 +9,8 @@
 #include <QStyleOptionSlider>
 
 #include "log/event_log.h"
+#include "tables/discrete_input_table.h"
+#include "tables/input_register_table.h"
 
 class ConsoleWindowTest : public QObject {
     Q_OBJECT
@@ -31,6 +33,7 @@ private slots:
     void goTo();
     void goToByEnterInItsBox();
     void tableSwitchRestoresEachTablesStart();
+    void cellsOutsideTheWindowShowDashes_data();
     void cellsOutsideTheWindowShowDashes();
     void logLineShowsStampAndMessageInColumns();
     void logKeepsTheNewest500Lines();
@@ -344,31 +347,85 @@ void ConsoleWindowTest::goToByEnterInItsBox()
 
 void ConsoleWindowTest::tableSwitchRestoresEachTablesStart()
 {
+    // Each table at a start of its own with a value of its own in a column of its own, so that a
+    // grid showing another table's cells, or this table at another's start, cannot pass.
+    struct Shown {
+        int button;
+        int32_t start;
+        int column;
+        uint16_t value;
+    };
+    const Shown tables[] = {
+        {1233, 40, 1, 1},          // coils
+        {1229, 120, 2, 1},         // discrete inputs
+        {1230, 65510, 3, 54321},   // input registers
+        {1232, 500, 4, 4660},      // holding registers
+    };
+    const uint8_t on = 1;
+    PokeCoils(40 + 1, 1, &on);
+    PokeDiscreteInputs(120 + 2, 1, &on);
+    PokeInputRegisters(65510 + 3, 1, std::array<uint16_t, 1>{54321}.data());
+    PokeRegisters(500 + 4, 1, std::array<uint16_t, 1>{4660}.data());
     auto* bar = qobject_cast<QScrollBar*>(fixture.window->Control(1221));
-    fixture.window->SetViewPosition(500);
-    QTest::mouseClick(fixture.window->Control(1233), Qt::LeftButton);   // coils, still at 0
-    QCOMPARE(bar->value(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1300), QStringLiteral("0"), kCycleWaitMs);
+    for (const Shown& table : tables) {
+        QTest::mouseClick(fixture.window->Control(table.button), Qt::LeftButton);
+        QCOMPARE(bar->value(), 0);   // not yet moved: every table starts at 0
+        fixture.window->SetViewPosition(table.start);
+    }
+    // Back to each in another order: the thumb and the grid go to where that table was left.
+    for (int k : {0, 2, 1, 3, 0}) {
+        const Shown& table = tables[k];
+        QTest::mouseClick(fixture.window->Control(table.button), Qt::LeftButton);
+        QCOMPARE(bar->value(), table.start / 10);
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1300), QString::number(table.start), kCycleWaitMs);
+        QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179 + table.column), QString::number(table.value), kCycleWaitMs);
+        for (const Shown& other : tables) {
+            if (other.column != table.column) {
+                QCOMPARE(fixture.Text(1179 + other.column), QStringLiteral("0"));
+            }
+        }
+    }
+    // Scrolling moves the shown table's start only.
     ClickScrollBarPart(bar, QStyle::SC_ScrollBarAddLine);
-    QCOMPARE(CoilViewStart.load(), 10);
+    QCOMPARE(CoilViewStart.load(), 50);
+    QCOMPARE(DiscreteInputViewStart.load(), 120);
+    QCOMPARE(InputRegisterViewStart.load(), 65510);
     QCOMPARE(RegisterViewStart.load(), 500);
+}
 
-    QTest::mouseClick(fixture.window->Control(1232), Qt::LeftButton);
-    QCOMPARE(bar->value(), 50);
-    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1300), QStringLiteral("500"), kCycleWaitMs);
-    QCOMPARE(fixture.Text(1302), QStringLiteral("520"));
+void ConsoleWindowTest::cellsOutsideTheWindowShowDashes_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::addColumn<int>("table");   // index into the window setters below
+    QTest::newRow("coils") << 1233 << 0;
+    QTest::newRow("discrete inputs") << 1229 << 1;
+    QTest::newRow("input registers") << 1230 << 2;
+    QTest::newRow("holding registers") << 1232 << 3;
 }
 
 void ConsoleWindowTest::cellsOutsideTheWindowShowDashes()
 {
-    SetRegisterWindow(100, 199);
-    PokeRegisters(100, 1, std::array<uint16_t, 1>{42}.data());
+    QFETCH(int, button);
+    QFETCH(int, table);
+    // Only the shown table's window is narrowed: the others' windows must not mark its cells.
+    void (*const setWindow[])(uint16_t, uint16_t) = {SetCoilWindow, SetDiscreteInputWindow, SetInputRegisterWindow,
+                                                      SetRegisterWindow};
+    setWindow[table](100, 199);
+    const uint8_t on = 1;
+    const uint16_t value = 42;
+    PokeCoils(100, 1, &on);
+    PokeDiscreteInputs(100, 1, &on);
+    PokeInputRegisters(100, 1, &value);
+    PokeRegisters(100, 1, &value);
+    const QString shown = table < 2 ? QStringLiteral("1") : QStringLiteral("42");
+    QTest::mouseClick(fixture.window->Control(button), Qt::LeftButton);
     fixture.window->SetViewPosition(90);
     QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1300), QStringLiteral("90"), kCycleWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), QStringLiteral("----"), kCycleWaitMs);
     for (int i = 0; i < 10; ++i) {
         QCOMPARE(fixture.Text(1179 + i), QStringLiteral("----"));
     }
-    QCOMPARE(fixture.Text(1179 + 10), QStringLiteral("42"));
+    QCOMPARE(fixture.Text(1179 + 10), shown);
     QCOMPARE(fixture.Text(1179 + 29), QStringLiteral("0"));
 
     fixture.window->SetViewPosition(190);
