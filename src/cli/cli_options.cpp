@@ -76,6 +76,24 @@ bool ParseDeviceIdObject(const std::string& text, DeviceIdentification* identifi
     return true;
 }
 
+// The window a table's option sets, or null for any other option.
+AddressWindow* WindowOfOption(const std::string& option, ServedSettings* served)
+{
+    if (option == "--registers") {
+        return &served->registerWindow;
+    }
+    if (option == "--coils") {
+        return &served->coilWindow;
+    }
+    if (option == "--discrete-inputs") {
+        return &served->discreteInputWindow;
+    }
+    if (option == "--input-registers") {
+        return &served->inputRegisterWindow;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 const char* CliUsage()
@@ -175,32 +193,11 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 *problem = "--device-id: " + why;
                 return CliCommand::kBadOption;
             }
-        } else if (option == "--registers") {
+        } else if (AddressWindow* window = WindowOfOption(option, &options->served)) {
             servedSettingsGiven = true;
             std::string why;
-            if (!ParseWindow(value, &options->served.registerWindow, &why)) {
-                *problem = "--registers: " + why;
-                return CliCommand::kBadOption;
-            }
-        } else if (option == "--coils") {
-            servedSettingsGiven = true;
-            std::string why;
-            if (!ParseWindow(value, &options->served.coilWindow, &why)) {
-                *problem = "--coils: " + why;
-                return CliCommand::kBadOption;
-            }
-        } else if (option == "--discrete-inputs") {
-            servedSettingsGiven = true;
-            std::string why;
-            if (!ParseWindow(value, &options->served.discreteInputWindow, &why)) {
-                *problem = "--discrete-inputs: " + why;
-                return CliCommand::kBadOption;
-            }
-        } else if (option == "--input-registers") {
-            servedSettingsGiven = true;
-            std::string why;
-            if (!ParseWindow(value, &options->served.inputRegisterWindow, &why)) {
-                *problem = "--input-registers: " + why;
+            if (!ParseWindow(value, window, &why)) {
+                *problem = option + ": " + why;
                 return CliCommand::kBadOption;
             }
         } else if (option == "--unit-ids") {

@@ -1,5 +1,7 @@
 #include "server/served_settings.h"
 
+#include <span>
+
 #include "modbus/function_codes.h"
 #include "modbus/standard_limits.h"
 #include "tables/coil_table.h"
@@ -36,27 +38,28 @@ ServedSettings ReadServedSettings()
     return settings;
 }
 
+namespace {
+
+void ApplyFunctionEnables(const ServedSettings& settings, std::span<const uint8_t> codes)
+{
+    for (uint8_t code : codes) {
+        SetFunctionEnabled(code, !settings.disabled[code]);
+    }
+}
+
+}  // namespace
+
 void ApplyServedSettings(const ServedSettings& settings)
 {
     SetRegisterWindow(settings.registerWindow.first, settings.registerWindow.last);
-    for (uint8_t code : kRegisterFunctionCodes) {
-        SetFunctionEnabled(code, !settings.disabled[code]);
-    }
+    ApplyFunctionEnables(settings, kRegisterFunctionCodes);
     SetCoilWindow(settings.coilWindow.first, settings.coilWindow.last);
-    for (uint8_t code : kCoilFunctionCodes) {
-        SetFunctionEnabled(code, !settings.disabled[code]);
-    }
+    ApplyFunctionEnables(settings, kCoilFunctionCodes);
     SetInputRegisterWindow(settings.inputRegisterWindow.first, settings.inputRegisterWindow.last);
-    for (uint8_t code : kInputRegisterFunctionCodes) {
-        SetFunctionEnabled(code, !settings.disabled[code]);
-    }
+    ApplyFunctionEnables(settings, kInputRegisterFunctionCodes);
     SetDiscreteInputWindow(settings.discreteInputWindow.first, settings.discreteInputWindow.last);
-    for (uint8_t code : kDiscreteInputFunctionCodes) {
-        SetFunctionEnabled(code, !settings.disabled[code]);
-    }
-    for (uint8_t code : kDeviceFunctionCodes) {
-        SetFunctionEnabled(code, !settings.disabled[code]);
-    }
+    ApplyFunctionEnables(settings, kDiscreteInputFunctionCodes);
+    ApplyFunctionEnables(settings, kDeviceFunctionCodes);
     SetStandardLimits(settings.standardLimits);
     for (int unit = 0; unit < kUnitIdCount; ++unit) {
         SetUnitServed(static_cast<uint8_t>(unit), !settings.unitUnserved[unit]);
