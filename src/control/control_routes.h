@@ -41,7 +41,6 @@ void AnswerConfig(const httplib::Request& request, httplib::Response& response);
 void PutConfig(const httplib::Request& request, httplib::Response& response);
 void AnswerState(const httplib::Request& request, httplib::Response& response);
 void PutState(const httplib::Request& request, httplib::Response& response);
-// device_id_routes.cpp
 void AnswerDeviceId(const httplib::Request& request, httplib::Response& response);
 void PutDeviceId(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
