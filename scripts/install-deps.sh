@@ -9,6 +9,7 @@ packages=(
   libcpp-httplib-dev nlohmann-json3-dev   # the HTTP control interface
   libgtest-dev libgmock-dev valgrind      # unit tests, the memcheck run of the framing tests
   libbenchmark-dev libmodbus-dev strace   # benchmarks, test clients, scripts/bench.sh syscalls
+  python3-pymodbus python3-serial-asyncio mbpoll   # other Modbus clients the process tests run
   xvfb xauth                              # console tests and screenshots without a display
   chromium                                # the status page's browser test and its screenshot
   clang libclang-rt-14-dev                # libFuzzer targets

@@ -4,9 +4,11 @@
 #include <atomic>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -339,6 +341,133 @@ TEST_F(CliProcessTest, DisablingTwoAndFourRestoresIllegalFunction)
     child->Signal(SIGTERM);
     child->ReadToEnd(kBound);
     EXPECT_EQ(child->WaitForExit(kBound), 0);
+}
+
+// Clients other than libmodbus, as a client developer would point them at Parvane: mbpoll and
+// pymodbus read the four tables of a server seeded by a state file, its device identification and
+// the code 8 echo, and mbpoll reports a switched-off code as the exception it is.
+TEST_F(CliProcessTest, MbpollAndPymodbusReadTheSeededTablesAndTheNewCodes)
+{
+    const std::string mbpoll = "/usr/bin/mbpoll";
+    const std::string python = "/usr/bin/python3";   // Debian's, where python3-pymodbus lives
+    ASSERT_TRUE(std::filesystem::exists(mbpoll)) << "mbpoll is missing: scripts/install-deps.sh installs it";
+    ASSERT_EQ(RunToEnd(python, {"-c", "import pymodbus"}).status, 0)
+        << "pymodbus is missing (python3-pymodbus): scripts/install-deps.sh installs it";
+
+    // Every table seeded with its own values, so that a code reading the wrong table shows; the
+    // coils start at address 0 (mbpoll's reference 1) and run past a byte.
+    struct Table {
+        const char* member;         // in the state file
+        const char* mbpollType;     // mbpoll -t
+        const char* pymodbusKind;   // tests/server/pymodbus_client.py
+        int start;
+        std::vector<int> values;
+    };
+    const Table tables[] = {
+        {"coils", "0", "coils", 0, {1, 0, 1, 1, 0, 0, 0, 0, 1}},
+        {"discreteInputs", "1", "discrete-inputs", 40, {0, 1, 1, 0, 1}},
+        {"inputRegisters", "3", "input-registers", 30, {230, 50, 0, 40000}},
+        {"registers", "4", "holding-registers", 10, {4660, 65535, 7}},
+    };
+    const std::string modelName = "PV-Meter 42";
+    const std::filesystem::path stateFile =
+        std::filesystem::temp_directory_path() / ("parvane-peers-" + std::to_string(getpid()) + ".json");
+    {
+        std::ofstream file(stateFile);
+        file << R"({"format": "parvane-state", "version": 1, "deviceId": {"ModelName": ")" << modelName << "\"}";
+        for (const Table& table : tables) {
+            file << ", \"" << table.member << "\": [{\"start\": " << table.start << ", \"values\": [";
+            for (size_t index = 0; index < table.values.size(); ++index) {
+                file << (index ? ", " : "") << table.values[index];
+            }
+            file << "]}]";
+        }
+        file << "}\n";
+    }
+
+    // Two servers on ports the system chooses: the seeded one, and a fresh one without code 4.
+    std::unique_ptr<ChildProcess> servers[2];
+    uint16_t ports[2] = {};
+    const std::vector<std::string> serverOptions[2] = {{"--load", stateFile.string()}, {"--disable", "4"}};
+    for (int index = 0; index < 2; ++index) {
+        std::vector<std::string> options = {"--port", "0", "--bind", "127.0.0.1"};
+        options.insert(options.end(), serverOptions[index].begin(), serverOptions[index].end());
+        servers[index] = std::make_unique<ChildProcess>(CliPath(), options);
+        std::vector<std::string> log;
+        ASSERT_TRUE(ReadUntil(servers[index].get(), "Listening on ", &log)) << servers[index]->Errors();
+        ports[index] = static_cast<uint16_t>(std::stoi(log.back().substr(log.back().rfind(':') + 1)));
+    }
+    std::filesystem::remove(stateFile);
+
+    struct Row {
+        std::string what;
+        int server;
+        std::string program;
+        std::vector<std::string> arguments;
+        int status;
+        std::vector<std::string> lines;   // must appear in the output in this order
+    };
+    std::vector<Row> rows;
+    // mbpoll counts references from 1 (-r N reads address N - 1) and shows a register above 32767
+    // with its signed reading too.
+    std::vector<std::string> pymodbusRequests;
+    std::vector<std::string> pymodbusLines;
+    for (const Table& table : tables) {
+        Row row{std::string("mbpoll -t ") + table.mbpollType, 0, mbpoll,
+                {"-m", "tcp", "-a", "1", "-p", std::to_string(ports[0]), "-1", "-o", "2", "-t", table.mbpollType,
+                 "-r", std::to_string(table.start + 1), "-c", std::to_string(table.values.size()), "127.0.0.1"},
+                0, {}};
+        std::string request = std::string(table.pymodbusKind) + ":" + std::to_string(table.start) + ":" +
+                              std::to_string(table.values.size());
+        std::string answer = request;
+        for (size_t index = 0; index < table.values.size(); ++index) {
+            const int value = table.values[index];
+            row.lines.push_back("[" + std::to_string(table.start + 1 + static_cast<int>(index)) + "]: \t" +
+                                std::to_string(value) + (value > 32767 ? " (" + std::to_string(value - 65536) + ")" : ""));
+            answer += " " + std::to_string(value);
+        }
+        rows.push_back(row);
+        pymodbusRequests.push_back(request);
+        pymodbusLines.push_back(answer);
+    }
+    rows.push_back({"mbpoll -t 3 with code 4 disabled", 1, mbpoll,
+                    {"-m", "tcp", "-a", "1", "-p", std::to_string(ports[1]), "-1", "-o", "2", "-t", "3", "-r", "1",
+                     "127.0.0.1"},
+                    1, {"Read input register failed: Illegal function"}});
+    // Code 43/14, basic (1) and regular (2) streams; code 8, Return Query Data.
+    const std::string basicObjects = "0=Parvane 1=parvane 2=1.0";
+    pymodbusRequests.insert(pymodbusRequests.end(), {"device-id:1", "device-id:2", "echo:0x1234,0xABCD,0"});
+    pymodbusLines.insert(pymodbusLines.end(), {"device-id:1 " + basicObjects,
+                                               "device-id:2 " + basicObjects + " 3= 4=Parvane 5=" + modelName,
+                                               "echo:0x1234,0xABCD,0 4660 43981 0"});
+    std::vector<std::string> pymodbusArguments = {PARVANE_PYMODBUS_CLIENT, std::to_string(ports[0])};
+    pymodbusArguments.insert(pymodbusArguments.end(), pymodbusRequests.begin(), pymodbusRequests.end());
+    rows.push_back({"pymodbus", 0, python, pymodbusArguments, 0, pymodbusLines});
+    pymodbusArguments = {PARVANE_PYMODBUS_CLIENT, std::to_string(ports[1]), "input-registers:0:1", "echo:7"};
+    rows.push_back({"pymodbus with code 4 disabled", 1, python, pymodbusArguments, 0,
+                    {"input-registers:0:1 exception 1", "echo:7 7"}});
+
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        ChildOptions merged;
+        merged.errors = ChildErrors::kMerged;
+        const ChildResult result = RunToEnd(row.program, row.arguments, merged);
+        EXPECT_EQ(result.status, row.status) << result.output;
+        std::istringstream output(result.output);
+        std::string line;
+        size_t found = 0;
+        while (found < row.lines.size() && std::getline(output, line)) {
+            found += line == row.lines[found] ? 1 : 0;
+        }
+        EXPECT_EQ(found, row.lines.size()) << "missing: " << (found < row.lines.size() ? row.lines[found] : "")
+                                           << "\nin:\n" << result.output;
+    }
+
+    for (std::unique_ptr<ChildProcess>& server : servers) {
+        server->Signal(SIGTERM);
+        server->ReadToEnd(kBound);
+        EXPECT_EQ(server->WaitForExit(kBound), 0);
+    }
 }
 
 }  // namespace
