@@ -39,7 +39,8 @@ const char* const kKindNames[kKindCount] = {"random bytes", "valid headers with 
 
 bool Implemented(uint8_t code)
 {
-    return code == 1 || code == 3 || code == 5 || code == 6 || code == 15 || code == 16 || code == 22 || code == 23;
+    return code == 1 || code == 2 || code == 3 || code == 4 || code == 5 || code == 6 || code == 8 || code == 15 ||
+           code == 16 || code == 22 || code == 23 || code == 43;
 }
 
 // What the server must do with a stream of bytes: how many whole requests it answers, and the
@@ -93,8 +94,15 @@ bool AnswerFits(const Bytes& request, const Bytes& response)
     uint16_t quantity = static_cast<uint16_t>((request[10] << 8) | request[11]);
     switch (code) {
     case 1:
+    case 2:
         return response[8] == (quantity + 7) / 8 && response.size() == 9u + response[8];
+    case 8:
+        return response == request;   // Return Query Data echoes the whole request
+    case 43:
+        // Read Device Identification: the MEI type and read code echoed, then the objects.
+        return response.size() >= 14 && response[8] == 0x0E && response[9] == request[9];
     case 3:
+    case 4:
     case 23:
         return response[8] == quantity * 2 && response.size() == 9u + response[8];
     case 22:
@@ -335,7 +343,7 @@ private:
         for (uint8_t& byte : pdu) {
             byte = static_cast<uint8_t>(random());
         }
-        pdu[0] = random() % 2 == 0 ? kCodes[random() % 8] : static_cast<uint8_t>(random());
+        pdu[0] = random() % 2 == 0 ? kCodes[random() % sizeof kCodes] : static_cast<uint8_t>(random());
         // Writes go to the upper half of the tables only, away from the well-behaved client.
         uint8_t code = pdu[0];
         if ((code == 5 || code == 6 || code == 15 || code == 16 || code == 22) && size >= 2) {
