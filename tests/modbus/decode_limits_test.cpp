@@ -211,9 +211,10 @@ const DecodeCase kStandardLimitCases[] = {
     {"WriteCoils1968Count246", WriteCoilsRequest(1968, 246, 246), kNoException},
     {"WriteCoils1969Count247", WriteCoilsRequest(1969, 247, 247), kIllegalDataValue},
     {"WriteRegisters123Count246", WriteRegistersRequest(123, 246, 246), kNoException},
-    {"WriteRegisters124Count248", WriteRegistersRequest(124, 248, 248), kIllegalDataValue},
+    // One past a limit cannot travel whole in 260 bytes: the request carries what fits.
+    {"WriteRegisters124Count248", WriteRegistersRequest(124, 248, 247), kIllegalDataValue},
     {"ReadWrite125And121", ReadWriteRequest(125, 121, 242, 242), kNoException},
-    {"ReadWrite1And122Count244", ReadWriteRequest(1, 122, 244, 244), kIllegalDataValue},
+    {"ReadWrite1And122Count244", ReadWriteRequest(1, 122, 244, 243), kIllegalDataValue},
     {"ReadWrite126And1", ReadWriteRequest(126, 1, 2, 2), kIllegalDataValue},
     {"WriteCoils1968Short", WriteCoilsRequest(1968, 246, 245), kIllegalDataValue},
 };
