@@ -127,6 +127,14 @@ private:
 
 // Brings the process-wide objects up as the program's start-up does, with the server on a free
 // loopback port, and down again in reverse order.
+// Bumped when a test ends, so that a watcher a test scheduled for a modal that never opened gives
+// up instead of acting on the next test's dialog.
+inline int& ModalWatchGeneration()
+{
+    static int generation = 0;
+    return generation;
+}
+
 class ConsoleFixture {
 public:
     uint16_t port = 0;
@@ -179,6 +187,7 @@ public:
 
     void TearDown()
     {
+        ++ModalWatchGeneration();
         CloseWindow();
         delete window;
         window = nullptr;
@@ -215,12 +224,18 @@ public:
 // Runs `steps` on the modal dialog or message box once it is open (pre-scheduled before the click
 // that opens it); `notThis` is a modal already open that is not the one awaited. If the steps
 // leave it open, it is rejected, so that a failing test never hangs in a modal loop.
-inline void TryModalSteps(const std::function<void(QWidget* modal)>& steps, QWidget* notThis, int triesLeft)
+inline void TryModalSteps(const std::function<void(QWidget* modal)>& steps, QWidget* notThis, int triesLeft,
+                          int generation)
 {
+    if (generation != ModalWatchGeneration()) {
+        return;
+    }
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr || modal == notThis) {
         if (triesLeft > 0) {
-            QTimer::singleShot(10, [steps, notThis, triesLeft] { TryModalSteps(steps, notThis, triesLeft - 1); });
+            QTimer::singleShot(10, [steps, notThis, triesLeft, generation] {
+                TryModalSteps(steps, notThis, triesLeft - 1, generation);
+            });
         }
         return;
     }
@@ -235,5 +250,6 @@ inline void TryModalSteps(const std::function<void(QWidget* modal)>& steps, QWid
 
 inline void WhenModalOpens(const std::function<void(QWidget* modal)>& steps, QWidget* notThis = nullptr)
 {
-    QTimer::singleShot(0, [steps, notThis] { TryModalSteps(steps, notThis, 500); });
+    const int generation = ModalWatchGeneration();
+    QTimer::singleShot(0, [steps, notThis, generation] { TryModalSteps(steps, notThis, 500, generation); });
 }
