@@ -7,7 +7,9 @@
 #include <modbus.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <regex>
+#include <utility>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -195,6 +197,14 @@ TEST_P(TsharkDecodeTest, DecodesEveryRequestAndResponseAsTheClientsExchangedThem
     }
     EXPECT_EQ(synCount, 2);
     EXPECT_EQ(finCount, 4) << "each connection closed both ways";
+    // Who closed first: the libmodbus client (stream 0), then the server on the refused header.
+    for (const auto& [stream, closer] : {std::pair<std::string, bool>{"0", false}, {"1", true}}) {
+        const auto firstFin = std::find_if(frames.begin(), frames.end(), [&](const DecodedFrame& frame) {
+            return frame.stream == stream && frame.flags == "0x0011";
+        });
+        ASSERT_NE(firstFin, frames.end()) << "stream " << stream;
+        EXPECT_EQ(firstFin->sourcePort == serverPort, closer) << "stream " << stream;
+    }
     ASSERT_EQ(payloads.size(), 2 * kExchanges.size() + 1);
     for (size_t index = 0; index < kExchanges.size(); ++index) {
         const ExchangeCase& exchange = kExchanges[index];
