@@ -196,6 +196,11 @@ constexpr WireObserver kCaptureObserver{CaptureOpened, CaptureReceived, CaptureS
 
 bool StartCapture(const std::string& path, std::string* problem)
 {
+    // libpcap would take "-" as standard output, where parvane-cli writes its log.
+    if (path == "-") {
+        *problem = "cannot create capture file: '-' is not a file name (standard output holds the log)";
+        return false;
+    }
     {
         std::lock_guard<std::mutex> hold(CaptureLock);
         if (Dumper != nullptr) {
