@@ -24,7 +24,9 @@
 #   --table-reps N          control mode: PUTs and GETs of the whole register table (default 20)
 #   --poll-rate N           control mode: the poller's polls per second (default 10; 0 measures the
 #                           interface switched on but not asked anything)
-#   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
+#   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
+#                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
+#                           gives the capture's cost)
 #   --no-build              use build/ as it is
 #   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
 #                           commit) as the server "before", beside this build's, e.g.
@@ -183,6 +185,7 @@ server_command() {
     cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
     before) server_argv=("$before_server" --port "$port" --bind 127.0.0.1) ;;
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
+    cli_capture) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --capture "$work/capture.pcap") ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
 }
@@ -194,6 +197,7 @@ server_label() {
     cli) echo "parvane-cli" ;;
     before) echo "parvane-cli (before)" ;;
     cli_http) echo "parvane-cli --http, polled" ;;
+    cli_capture) echo "parvane-cli --capture" ;;
     console) echo "parvane (window)" ;;
   esac
 }
@@ -349,10 +353,10 @@ print_table() { # phase title server...
     echo
   done
   local subject reference
-  for subject in cli console; do
+  for subject in cli console cli_capture; do
     [[ " $* " == *" $subject "* ]] || continue
-    for reference in before libmodbus floor; do
-      [[ " $* " == *" $reference "* ]] || continue
+    for reference in before libmodbus floor cli; do
+      [[ " $* " == *" $reference "* ]] && [ "$subject" != "$reference" ] || continue
       printf '| %-28s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
       echo
@@ -390,7 +394,7 @@ choose_servers() {
     [ -x "$console_server" ] && chosen+=(console)
   fi
   for name in "${chosen[@]}"; do
-    case $name in floor | libmodbus | cli | console) ;;
+    case $name in floor | libmodbus | cli | console | cli_capture) ;;
       before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
       *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
     esac

@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev                # libFuzzer targets
   librsvg2-bin                            # icon bitmaps rendered from the SVG at build time
   dpkg-dev desktop-file-utils man-db      # the Debian package, its dependencies, its checks
+  libpcap-dev tshark                      # capture files, and the decoder that reads them back
 )
 
 missing=()
@@ -33,5 +34,7 @@ if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
 echo "Installing: ${missing[*]}"
+# tshark asks whether non-root users may capture; answer no without a prompt.
+echo 'wireshark-common wireshark-common/install-setuid boolean false' | "${as_root[@]}" debconf-set-selections
 "${as_root[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -125,7 +125,10 @@ const char* CliUsage()
         "                          default: every unit)\n"
         "  --unknown-unit ANSWER   what a request for another unit gets: none (no response, as from a\n"
         "                          gateway without such a device; the default) or exception (code 11)\n"
-        "  --trace                 also print each transaction's request and response in hex\n" +
+        "  --trace                 also print each transaction's request and response in hex\n"
+        "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
+        "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp), flushed after every\n"
+        "                          response\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text\n"
         "  --version               show the version\n"
@@ -161,7 +164,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
                           option == "--discrete-inputs" || option == "--input-registers" || option == "--unit-ids" ||
-                          option == "--unknown-unit" || IsControlOption(option);
+                          option == "--unknown-unit" || option == "--capture" || IsControlOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -175,6 +178,12 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             if (!ParseControlOption(option, value, &options->control, problem)) {
                 return CliCommand::kBadOption;
             }
+        } else if (option == "--capture") {
+            if (value.empty()) {
+                *problem = "--capture needs a file name";
+                return CliCommand::kBadOption;
+            }
+            options->captureFile = value;
         } else if (option == "--port") {
             if (!ParseListenPort(value, &options->port)) {
                 *problem = "--port needs a number from 0 to 65535, got '" + value + "'";

@@ -16,6 +16,7 @@ struct CliOptions {
                                                        // --unit-ids, --unknown-unit
     DeviceIdentification deviceId = DefaultDeviceIdentification();   // --device-id
     bool trace = false;
+    std::string captureFile;   // --capture; empty: no capture
     ControlOptions control;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "capture/capture_file.h"
 #include "cli_options.h"
 #include "control/control_server.h"
 #include "control/state_file.h"
@@ -175,9 +176,15 @@ int main(int argc, char** argv)
     if (options.trace) {
         AddTransactionObserver(TraceTransaction);
     }
+    if (!options.captureFile.empty() && !StartCapture(options.captureFile, &problem)) {
+        std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
+        DestroyDataTables();
+        return FinishLog(kExitBadOption);
+    }
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
     if (int status = 0; !StartControlInterface(options.control, &status)) {
+        StopCapture();
         ReleaseEverything();
         return FinishLog(status);
     }
@@ -192,12 +199,14 @@ int main(int argc, char** argv)
                          ProgramPath(argv[0]).c_str());
         }
         StopControlInterface();
+        StopCapture();
         ReleaseEverything();
         return FinishLog(kExitFailed);
     }
     int status = RunUntilStopped(options.control.httpEnabled) ? kExitStopped : kExitFailed;
     // No request may change the values once they are being saved.
     StopControlInterface();
+    StopCapture();
     if (!SaveServedData(options)) {
         status = kExitFailed;
     }

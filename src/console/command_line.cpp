@@ -40,7 +40,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         std::string name;
         std::string value;
         if (!SplitInlineValue(argument, &name, &value)) {
-            if (name != "--port" && name != "--bind" && !IsControlOption(name)) {
+            if (name != "--port" && name != "--bind" && name != "--capture" && !IsControlOption(name)) {
                 *error = "unknown option '" + argument + "'";
                 return CommandLineAction::Fail;
             }
@@ -65,6 +65,12 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
                 return CommandLineAction::Fail;
             }
             options->bindAddress = value;
+        } else if (name == "--capture") {
+            if (value.empty()) {
+                *error = "option '--capture' needs a file name";
+                return CommandLineAction::Fail;
+            }
+            options->captureFile = value;
         } else {
             *error = "unknown option '" + argument + "'";
             return CommandLineAction::Fail;
@@ -86,7 +92,7 @@ const char* CommandLineUsage()
 {
     static const std::string usage =
         "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
-        "               [--load FILE] [--save FILE] [--standard-limits]\n"
+        "               [--load FILE] [--save FILE] [--standard-limits] [--capture FILE]\n"
         "Modbus/TCP test server with its operator console.\n"
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
@@ -95,7 +101,9 @@ const char* CommandLineUsage()
         "                          :: for all, IPv4 too where the system allows; ::1 for loopback)\n"
         "  --standard-limits       the Modbus application protocol's write limits (15: 1968 coils,\n"
         "                          16: 123 and 23: 121 registers; default 800, 100, 100) and its code 23\n"
-        "                          order, write then read (default: read then write)\n" +
+        "                          order, write then read (default: read then write)\n"
+        "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
+        "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp)\n" +
         std::string(ControlOptionsUsage()) +
         "  --help                  show this text and exit\n"
         "  --version               show the version and exit\n";

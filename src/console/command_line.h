@@ -12,11 +12,12 @@ struct ConsoleOptions {
     uint16_t port;
     ControlOptions control;
     bool standardLimits = false;   // --standard-limits
+    std::string captureFile{};     // --capture; empty: no capture
 };
 
 enum class CommandLineAction { Run, ShowHelp, ShowVersion, Fail };
 
-// Reads --port N, --bind ADDRESS, --standard-limits, the control options (each also as --name=VALUE), --help and
+// Reads --port N, --bind ADDRESS, --standard-limits, --capture FILE, the control options (each also as --name=VALUE), --help and
 // --version.
 // Unset options keep the defaults 502 and 0.0.0.0. On Fail, *error says what was wrong.
 CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOptions* options, std::string* error);

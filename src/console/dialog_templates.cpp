@@ -31,6 +31,7 @@ constexpr ControlTemplate kMainWindowControls[] = {
     {2004, ControlKind::Label, "255.255.255.255:65535", 43, 161, 85, 8, kStyleAlignCenter},
     {1225, ControlKind::PushLikeRadio, "&4 >", 131, 160, 20, 10, kStyleNone},
     {1242, ControlKind::PushButton, "&View I/O Buffers...", 80, 175, 70, 12, kStyleGroup | kStyleTabStop},
+    {1243, ControlKind::PushButton, "Ca&pture...", 10, 175, 66, 12, kStyleTabStop},
     {kNoControlId, ControlKind::Frame, nullptr, 153, 96, 264, 91, kStyleNone},
     {kNoControlId, ControlKind::Label, "Accepted Requests", 155, 102, 50, 17, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "Rejected Requests", 209, 102, 50, 17, kStyleAlignCenter},

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "capture/capture_file.h"
 #include "console/command_line.h"
 #include "console/console_application.h"
 #include "console/console_resources.h"
@@ -33,10 +34,17 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "parvane: %s\n", error.c_str());
         return 2;
     }
+    // Like a bad option: the file is created before any window opens.
+    if (!options.captureFile.empty() && !StartCapture(options.captureFile, &error)) {
+        std::fprintf(stderr, "parvane: %s\n", error.c_str());
+        return 2;
+    }
     // Before any thread exists (the window system starts some), so that only the window thread's
     // poll ever sees SIGINT, SIGTERM and SIGHUP.
     BlockStopSignals();
     QApplication application(argc, argv);
     QApplication::setWindowIcon(ParvaneIcon());
-    return RunConsole(options);
+    const int status = RunConsole(options);
+    StopCapture();
+    return status;
 }

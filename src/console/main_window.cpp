@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include "console/about_dialog.h"
+#include "console/capture_button.h"
 #include "console/configure_areas_dialog.h"
 #include "console/console_font.h"
 #include "console/console_resources.h"
@@ -44,6 +45,7 @@ constexpr int kConfigureAreasButton = 1213;
 constexpr int kGoToButton = 1239;
 constexpr int kGoToBox = 1240;
 constexpr int kIoBuffersButton = 1242;
+constexpr int kCaptureButton = 1243;
 constexpr int kAboutButton = 1231;
 
 constexpr int kStopPollMilliseconds = 20;
@@ -251,6 +253,8 @@ void MainWindow::ShowRefresh(const RefreshTexts& texts)
         for (int i = 0; i < kGridCells; ++i) {
             SetLabelText(ControlOf<QLabel>(kFirstGridCell + i), texts.cell[i]);
         }
+        // A capture also starts and ends through the control interface.
+        ControlOf<QPushButton>(kCaptureButton)->setText(CaptureCaption());
         if (texts.caption == CaptionChange::ShowRunning) {
             ControlOf<QPushButton>(kStartStopButton)->setText(QStringLiteral("&Stop Server"));
             // Port 0 gets a port of the system's choosing at each start.
@@ -365,6 +369,10 @@ void MainWindow::OnCommand(int controlId)
         break;
     case kGoToButton:
         GoTo();
+        break;
+    case kCaptureButton:
+        PressCaptureButton(this);
+        ControlOf<QPushButton>(kCaptureButton)->setText(CaptureCaption());
         break;
     default:
         // The table buttons; among the others kCancelCommand (Escape): the main window does not

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <span>
+#include <string>
 
 #include <httplib.h>
+
+#include "control/json_rules.h"
 
 // The control interface's paths. Each route is one function that reads its input, checks all of
 // it, acts (taking a table or slot lock for one copy at most) and answers; none lets an exception
@@ -43,6 +46,12 @@ void AnswerState(const httplib::Request& request, httplib::Response& response);
 void PutState(const httplib::Request& request, httplib::Response& response);
 void AnswerDeviceId(const httplib::Request& request, httplib::Response& response);
 void PutDeviceId(const httplib::Request& request, httplib::Response& response);
+// capture_routes.cpp
+void AnswerCapture(const httplib::Request& request, httplib::Response& response);
+void StartCaptureRoute(const httplib::Request& request, httplib::Response& response);
+void StopCaptureRoute(const httplib::Request& request, httplib::Response& response);
+// The body of POST /api/v1/capture, {"file": NAME}; false with *problem naming the member and the rule.
+bool ReadCaptureRequest(const JsonDocument& document, std::string* file, std::string* problem);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

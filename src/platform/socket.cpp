@@ -120,6 +120,17 @@ int LocalPort(SocketHandle socket, uint16_t* port)
     return 0;
 }
 
+int LocalAddress(SocketHandle socket, SocketAddress* local)
+{
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    if (getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return LastError();
+    }
+    *local = AddressOfRecord(address);
+    return 0;
+}
+
 SocketHandle AcceptConnection(SocketHandle listenSocket, SocketAddress* peer, int* error)
 {
     sockaddr_storage address{};

@@ -36,6 +36,9 @@ SocketHandle CreateTcpSocket(int* error, AddressFamily family = AddressFamily::k
 int BindSocket(SocketHandle socket, const char* address, uint16_t port);
 int ListenOnSocket(SocketHandle socket);    // backlog SOMAXCONN
 int LocalPort(SocketHandle socket, uint16_t* port);
+// The address and port a connected socket's own end has, in the same form as a peer's (an IPv4
+// connection on a dual-stack socket gives IPv4).
+int LocalAddress(SocketHandle socket, SocketAddress* local);
 
 // Blocks until a connection arrives. A connection that went away while it waited in the backlog,
 // and the other transient failures that Linux reports from accept, give 10061 (WSAECONNREFUSED);

@@ -4,6 +4,7 @@
 
 #include "log/event_log.h"
 #include "server/server_counters.h"
+#include "server/wire_observer.h"
 
 namespace {
 
@@ -55,10 +56,12 @@ int ReceiveMore(SocketHandle socket, ReceiveBuffer* received, KickEvent* kick)
         // A kick sets the flag before it shuts the receiving side down, so an end seen with the
         // flag set is the kick's and not the client's.
         if (!IsKickSignalled(kick)) {
+            ObserveConnectionClosed(socket, WireCloser::kClient);
             LogEvent("Client on socket %hu disconnected", static_cast<unsigned short>(socket));
         }
         return 0;
     }
+    ObserveBytesReceived(socket, received->bytes + received->end, count);
     received->end += count;
     return 1;
 }
@@ -123,6 +126,9 @@ int SendResponse(SocketHandle socket, uint8_t* adu, uint16_t totalLength)
     adu[5] = static_cast<uint8_t>(lengthField & 0xFF);
     int error = 0;
     int sent = SendBytes(socket, adu, totalLength, &error);
+    if (sent > 0) {
+        ObserveBytesSent(socket, adu, sent);
+    }
     if (sent < 0) {
         LogSocketError("send()", error);
         return 0;

@@ -3,6 +3,7 @@
 #include "log/event_log.h"
 #include "platform/clock.h"
 #include "server/server_counters.h"
+#include "server/wire_observer.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ ConnectionSlot* AcquireSlot(SocketHandle socket, const SocketAddress& peer)
         if (bound != nullptr) {
             CountConnectionAccepted();
             LogEvent("Connection accepted on socket %d from %s", socket, bound->peerText);
+            ObserveConnectionOpened(socket, peer);
             return bound;
         }
         if (!sawFreeSlot) {
@@ -104,6 +106,7 @@ void ReleaseSlot(ConnectionSlot* slot)
         socket = slot->clientSocket;
         slot->clientSocket = kNoSocket;
     }
+    ObserveConnectionClosed(socket, WireCloser::kServer);
     int error = CloseSocket(socket);
     if (error != 0) {
         LogSocketError("Unable to close socket", error);

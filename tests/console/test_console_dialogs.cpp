@@ -1,14 +1,20 @@
 // The dialogs of the main window, opened by their buttons and answered as an operator would:
-// Edit Values, Configure Data Areas, View I/O Buffers and About.
+// Edit Values, Configure Data Areas, View I/O Buffers, About and the capture's file.
 #include "console_fixture.h"
 
+#include <unistd.h>
+
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "capture/capture_file.h"
 #include "tables/discrete_input_table.h"
 #include "tables/input_register_table.h"
 
@@ -36,6 +42,7 @@ private slots:
     void ioBuffersShowSnapshotUntilRefresh();
     void ioBuffersOfAFreeSlotStayAsTheyAre();
     void aboutShowsNameVersionAndLicence();
+    void captureButtonRefusesAnUncreatableFileThenStartsAndEnds();
     void refreshGoesOnWhileADialogIsOpen();
     void closeRequestWhileADialogIsOpenEndsBoth();
 
@@ -576,6 +583,45 @@ void ConsoleDialogsTest::ioBuffersOfAFreeSlotStayAsTheyAre()
     });
     QTest::mouseClick(fixture.window->Control(1242), Qt::LeftButton);
     QCOMPARE(texts, (QStringList{QString(), QString()}));
+}
+
+void ConsoleDialogsTest::captureButtonRefusesAnUncreatableFileThenStartsAndEnds()
+{
+    const QString goodFile = QDir::temp().filePath(QStringLiteral("parvane_console_%1.pcap").arg(getpid()));
+    const struct {
+        QString file;          // chosen in the file dialog; empty: the capture runs and the press ends it
+        QString message;       // the message box's text's end; empty: none opens
+        bool capturingAfter;
+    } presses[] = {
+        // The dialog may take the name as relative to the folder it shows: the message names the
+        // whole path.
+        {QStringLiteral("/nonexistent-dir/c.pcap"),
+         QStringLiteral("/nonexistent-dir/c.pcap: No such file or directory"), false},
+        {goodFile, QString(), true},
+        {QString(), QString(), false},
+    };
+    for (const auto& press : presses) {
+        MessageSeen seen;
+        if (!press.file.isEmpty()) {
+            WhenModalOpens([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog != nullptr);
+                AnswerMessageBox(dialog, &seen);
+                dialog->selectFile(press.file);
+                static_cast<QDialog*>(dialog)->accept();   // as the Save button does
+            });
+        }
+        QTest::mouseClick(fixture.window->Control(1243), Qt::LeftButton);
+        QCOMPARE(seen.shown, !press.message.isEmpty());
+        QVERIFY2(seen.text.startsWith(QStringLiteral("cannot create capture file: ")) || !seen.shown, qPrintable(seen.text));
+        QVERIFY2(seen.text.endsWith(press.message), qPrintable(seen.text));
+        std::string file;
+        QCOMPARE(IsCapturing(&file), press.capturingAfter);
+        QCOMPARE(qobject_cast<QPushButton*>(fixture.window->Control(1243))->text(),
+                 press.capturingAfter ? QStringLiteral("End Ca&pture") : QStringLiteral("Ca&pture..."));
+    }
+    QVERIFY(QFile::exists(goodFile));
+    QFile::remove(goodFile);
 }
 
 void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()

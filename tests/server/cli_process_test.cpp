@@ -245,6 +245,11 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         {{"--device-id", "ProductName=P", "--load", "state.json"},
          "--load takes the device identification from its file: leave out --device-id, or set it in the file's "
          "deviceId"},
+        // Refused before anything listens: a capture that cannot be written is no capture.
+        {{"--capture", "/nonexistent-dir/c.pcap"},
+         "cannot create capture file: /nonexistent-dir/c.pcap: No such file or directory"},
+        {{"--capture"}, "option --capture needs a value"},
+        {{"--capture", "-"}, "cannot create capture file: '-' is not a file name (standard output holds the log)"},
     };
     for (const auto& c : told) {
         SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1].substr(0, 20) : ""));
