@@ -126,7 +126,7 @@ const char* CliUsage()
         "  --unknown-unit ANSWER   what a request for another unit gets: none (no response, as from a\n"
         "                          gateway without such a device; the default) or exception (code 11)\n"
         "  --trace                 also print each transaction's request and response in hex\n" +
-        std::string(ControlOptionsUsage()) +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "\n"
@@ -161,7 +161,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
                           option == "--discrete-inputs" || option == "--input-registers" || option == "--unit-ids" ||
-                          option == "--unknown-unit" || IsControlOption(option);
+                          option == "--unknown-unit" || IsControlOption(option) || IsFaultOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -173,6 +173,10 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         std::string value = argv[++index];
         if (IsControlOption(option)) {
             if (!ParseControlOption(option, value, &options->control, problem)) {
+                return CliCommand::kBadOption;
+            }
+        } else if (IsFaultOption(option)) {
+            if (!ParseFaultOption(option, value, &options->faults, problem)) {
                 return CliCommand::kBadOption;
             }
         } else if (option == "--port") {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/control_options.h"
+#include "faults/fault_options.h"
 #include "modbus/device_identification.h"
 #include "server/served_settings.h"
 #include "server/server_control.h"
@@ -17,6 +18,7 @@ struct CliOptions {
     DeviceIdentification deviceId = DefaultDeviceIdentification();   // --device-id
     bool trace = false;
     ControlOptions control;
+    FaultOptions faults;   // --fault, --fault-seed
 };
 
 enum class CliCommand { kRun, kHelp, kVersion, kBadOption };

@@ -10,6 +10,8 @@
 #include "cli_options.h"
 #include "control/control_server.h"
 #include "control/state_file.h"
+#include "faults/fault_options.h"
+#include "faults/fault_rules.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/standard_output.h"
@@ -175,6 +177,8 @@ int main(int argc, char** argv)
     if (options.trace) {
         AddTransactionObserver(TraceTransaction);
     }
+    ApplyFaultOptions(options.faults);
+    LogFaultRules();
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
     if (int status = 0; !StartControlInterface(options.control, &status)) {

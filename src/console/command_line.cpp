@@ -25,6 +25,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
     options->bindAddress = kDefaultBindAddress;
     options->port = kDefaultModbusPort;
     options->standardLimits = false;
+    options->faults = FaultOptions{};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -40,7 +41,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         std::string name;
         std::string value;
         if (!SplitInlineValue(argument, &name, &value)) {
-            if (name != "--port" && name != "--bind" && !IsControlOption(name)) {
+            if (name != "--port" && name != "--bind" && !IsControlOption(name) && !IsFaultOption(name)) {
                 *error = "unknown option '" + argument + "'";
                 return CommandLineAction::Fail;
             }
@@ -52,6 +53,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         }
         if (IsControlOption(name)) {
             if (!ParseControlOption(name, value, &options->control, error)) {
+                return CommandLineAction::Fail;
+            }
+        } else if (IsFaultOption(name)) {
+            if (!ParseFaultOption(name, value, &options->faults, error)) {
                 return CommandLineAction::Fail;
             }
         } else if (name == "--port") {
@@ -86,7 +91,7 @@ const char* CommandLineUsage()
 {
     static const std::string usage =
         "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
-        "               [--load FILE] [--save FILE] [--standard-limits]\n"
+        "               [--load FILE] [--save FILE] [--standard-limits] [--fault RULE ...] [--fault-seed N]\n"
         "Modbus/TCP test server with its operator console.\n"
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
@@ -96,7 +101,7 @@ const char* CommandLineUsage()
         "  --standard-limits       the Modbus application protocol's write limits (15: 1968 coils,\n"
         "                          16: 123 and 23: 121 registers; default 800, 100, 100) and its code 23\n"
         "                          order, write then read (default: read then write)\n" +
-        std::string(ControlOptionsUsage()) +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
         "  --help                  show this text and exit\n"
         "  --version               show the version and exit\n";
     return usage.c_str();

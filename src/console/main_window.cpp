@@ -23,6 +23,7 @@
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
 #include "control/control_server.h"
+#include "faults/fault_rules.h"
 #include "server/server_control.h"
 
 namespace {
@@ -147,6 +148,7 @@ void MainWindow::InitMainWindow()
 {
     setWindowIcon(ParvaneIcon());
     SetLogTarget(this);
+    LogFaultRules();
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
     ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
     auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
