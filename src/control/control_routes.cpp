@@ -29,6 +29,10 @@ const ControlRoute kRoutes[] = {
     {"POST", "/api/v1/server/stop", StopServerRoute},
     {"GET", "/api/v1/log", AnswerLog},
     {"GET", "/api/v1/transactions", AnswerTransactions},
+    {"GET", "/api/v1/faults", AnswerFaults},
+    {"POST", "/api/v1/faults", PostFault},
+    {"DELETE", "/api/v1/faults", DeleteFaults},
+    {"DELETE", "/api/v1/faults/([^/]*)", DeleteFault},
     {"GET", "/metrics", AnswerMetrics},
 };
 

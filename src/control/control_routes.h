@@ -18,7 +18,7 @@ enum class RouteAccess {
 
 struct ControlRoute {
     const char* method;
-    const char* path;
+    const char* path;   // a regular expression that matches the whole path; its group, a path's id
     RouteHandler handler;
     RouteAccess access = RouteAccess::kTokenNeeded;
 };
@@ -43,6 +43,11 @@ void AnswerState(const httplib::Request& request, httplib::Response& response);
 void PutState(const httplib::Request& request, httplib::Response& response);
 void AnswerDeviceId(const httplib::Request& request, httplib::Response& response);
 void PutDeviceId(const httplib::Request& request, httplib::Response& response);
+// fault_routes.cpp
+void AnswerFaults(const httplib::Request& request, httplib::Response& response);
+void PostFault(const httplib::Request& request, httplib::Response& response);
+void DeleteFault(const httplib::Request& request, httplib::Response& response);
+void DeleteFaults(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

@@ -376,6 +376,16 @@ bool ParseFaultRule(const std::string& text, FaultRule* rule, std::string* probl
     return true;
 }
 
+const char* FaultActionName(FaultAction action)
+{
+    for (const ActionForm& form : kActionForms) {
+        if (form.action == action) {
+            return form.name;
+        }
+    }
+    return "none";
+}
+
 const char* CorruptFieldName(CorruptField field)
 {
     return kCorruptFieldNames[static_cast<int>(field)];

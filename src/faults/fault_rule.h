@@ -22,6 +22,11 @@ enum class FaultAction : uint8_t {
     kGarbage,     // garbage=N
 };
 
+inline constexpr int kFaultActionCount = 9;   // kNone included
+
+// The action's name as rules write it, e.g. "delay"; "none" for kNone.
+const char* FaultActionName(FaultAction action);
+
 // The response field that corrupt= makes wrong.
 enum class CorruptField : uint8_t { kTransactionId, kProtocolId, kLength, kUnitId, kFunction, kByteCount };
 

@@ -27,6 +27,7 @@ FaultRandom FaultRandomSource{0};
 uint64_t FaultSeed = 0;
 bool SeedChosen = false;
 bool SeedLogged = false;
+uint64_t ActionCounts[kFaultActionCount] = {};
 
 bool FunctionMatches(const FaultRule& rule, uint8_t code)
 {
@@ -81,6 +82,7 @@ bool RuleActs(FaultRuleEntry* entry)
         return false;
     }
     ++entry->acted;
+    ++ActionCounts[static_cast<int>(rule.action)];
     return true;
 }
 
@@ -205,6 +207,12 @@ int CopyFaultRules(FaultRuleView* views)
         views[index].acted = entry.acted;
     }
     return EntryCount;
+}
+
+void CopyFaultActionCounts(uint64_t counts[kFaultActionCount])
+{
+    std::lock_guard<std::mutex> hold(FaultRulesLock);
+    std::memcpy(counts, ActionCounts, sizeof ActionCounts);
 }
 
 FaultDecision DecideFault(const FaultRequest& request)

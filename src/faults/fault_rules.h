@@ -68,6 +68,10 @@ void ClearFaultRules();
 // Copies the rules in order into `views`; answers how many there are (at most kMaxFaultRules).
 int CopyFaultRules(FaultRuleView* views);
 
+// How often each action has acted since the process started, whatever rules came and went: the
+// metrics' counters, which never go down. Indexed by FaultAction.
+void CopyFaultActionCounts(uint64_t counts[kFaultActionCount]);
+
 // The decision for one request; counts the rules' matches and acts. The client thread asks only
 // while AreFaultRulesSet().
 FaultDecision DecideFault(const FaultRequest& request);
