@@ -30,7 +30,8 @@ constexpr ControlTemplate kMainWindowControls[] = {
     {1904, ControlKind::Label, "65535", 9, 161, 30, 8, kStyleAlignCenter},
     {2004, ControlKind::Label, "255.255.255.255:65535", 43, 161, 85, 8, kStyleAlignCenter},
     {1225, ControlKind::PushLikeRadio, "&4 >", 131, 160, 20, 10, kStyleNone},
-    {1242, ControlKind::PushButton, "&View I/O Buffers...", 80, 175, 70, 12, kStyleGroup | kStyleTabStop},
+    {1243, ControlKind::PushButton, "&Faults...", 10, 175, 66, 12, kStyleGroup | kStyleTabStop},
+    {1242, ControlKind::PushButton, "&View I/O Buffers...", 80, 175, 70, 12, kStyleTabStop},
     {kNoControlId, ControlKind::Frame, nullptr, 153, 96, 264, 91, kStyleNone},
     {kNoControlId, ControlKind::Label, "Accepted Requests", 155, 102, 50, 17, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "Rejected Requests", 209, 102, 50, 17, kStyleAlignCenter},
@@ -221,10 +222,24 @@ constexpr ControlTemplate kAboutControls[] = {
      kStyleAlignCenter | kStyleNoPrefix},
 };
 
+// Template 119: Faults. Add is the default button, so that Enter in the rule box adds the rule.
+constexpr ControlTemplate kFaultsControls[] = {
+    {kNoControlId, ControlKind::GroupBox, "Fault Rules", 5, 5, 330, 110, kStyleNone},
+    {1501, ControlKind::ListBox, nullptr, 10, 15, 320, 95, kStyleBorder | kStyleTabStop},
+    {kNoControlId, ControlKind::Label, "New rule:", 5, 123, 35, 8, kStyleAlignLeft},
+    {1502, ControlKind::Edit, nullptr, 42, 121, 238, 12, kStyleBorder | kStyleTabStop},
+    {1503, ControlKind::DefaultPushButton, "&Add", 285, 120, 50, 14, kStyleTabStop},
+    {1504, ControlKind::Label, "", 42, 136, 293, 18, kStyleAlignLeft | kStyleNoPrefix},
+    {1505, ControlKind::PushButton, "&Remove", 5, 158, 50, 14, kStyleTabStop},
+    {1506, ControlKind::PushButton, "Re&fresh", 60, 158, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::PushButton, "Done", 285, 158, 50, 14, kStyleTabStop},
+};
+
 }  // namespace
 
 const DialogTemplate kMainWindowTemplate{1, "Parvane", DialogPlacement::CentredOnScreen, 0, 0, 426, 301, kMainWindowControls};
 const DialogTemplate kEditValuesTemplate{111, "Edit Values", DialogPlacement::RelativeToOwner, 0, 70, 421, 122, kEditValuesControls};
 const DialogTemplate kConfigureAreasTemplate{116, "Configure Data Areas", DialogPlacement::RelativeToOwner, 0, 50, 582, 221, kConfigureAreasControls};
 const DialogTemplate kIoBuffersTemplate{117, "View I/O Buffers", DialogPlacement::RelativeToOwner, 12, 24, 392, 255, kIoBuffersControls};
+const DialogTemplate kFaultsTemplate{119, "Faults", DialogPlacement::RelativeToOwner, 40, 40, 340, 177, kFaultsControls};
 const DialogTemplate kAboutTemplate{118, "About Parvane", DialogPlacement::RelativeToOwner, 125, 50, 152, 86, kAboutControls};

@@ -19,6 +19,7 @@
 #include "console/dialog_number.h"
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
+#include "console/faults_dialog.h"
 #include "console/io_buffers_dialog.h"
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
@@ -46,6 +47,7 @@ constexpr int kGoToButton = 1239;
 constexpr int kGoToBox = 1240;
 constexpr int kIoBuffersButton = 1242;
 constexpr int kAboutButton = 1231;
+constexpr int kFaultsButton = 1243;
 
 constexpr int kStopPollMilliseconds = 20;
 constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
@@ -363,6 +365,7 @@ void MainWindow::OnCommand(int controlId)
     case kConfigureAreasButton:
     case kIoBuffersButton:
     case kAboutButton:
+    case kFaultsButton:
         OpenDialog(controlId);
         break;
     case kGoToButton:
@@ -400,6 +403,11 @@ void MainWindow::OpenDialog(int controlId)
     }
     case kAboutButton: {
         AboutDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kFaultsButton: {
+        FaultsDialog dialog(this);
         dialog.exec();
         break;
     }
