@@ -32,7 +32,7 @@ FaultsDialog::FaultsDialog(QWidget* owner) : TemplateDialog(kFaultsTemplate, own
 {
     auto* list = ControlOf<QTreeWidget>(kRuleList);
     list->setFocusPolicy(Qt::StrongFocus);
-    list->setColumnWidth(0, list->fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
+    list->setColumnWidth(0, list->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
     auto* box = ControlOf<QLineEdit>(kRuleBox);
     box->setMaxLength(kFaultRuleTextSize - 1);
     connect(box, &QLineEdit::textChanged, this, &FaultsDialog::CheckRuleText);
