@@ -24,7 +24,9 @@
 #   --table-reps N          control mode: PUTs and GETs of the whole register table (default 20)
 #   --poll-rate N           control mode: the poller's polls per second (default 10; 0 measures the
 #                           interface switched on but not asked anything)
-#   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built)
+#   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli cli_fault console
+#                           (default: all that are built but cli_fault, parvane-cli with a fault rule
+#                           that never matches)
 #   --no-build              use build/ as it is
 #   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
 #                           commit) as the server "before", beside this build's, e.g.
@@ -182,6 +184,9 @@ server_command() {
     libmodbus) server_argv=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
     cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
     before) server_argv=("$before_server" --port "$port" --bind 127.0.0.1) ;;
+    # The load client addresses unit 255 (libmodbus's TCP default): the rule is read for every
+    # request and never acts.
+    cli_fault) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --fault "delay=1000 fc=3,16 unit=7") ;;
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
@@ -193,6 +198,7 @@ server_label() {
     libmodbus) echo "libmodbus server" ;;
     cli) echo "parvane-cli" ;;
     before) echo "parvane-cli (before)" ;;
+    cli_fault) echo "parvane-cli, idle fault rule" ;;
     cli_http) echo "parvane-cli --http, polled" ;;
     console) echo "parvane (window)" ;;
   esac
@@ -349,10 +355,10 @@ print_table() { # phase title server...
     echo
   done
   local subject reference
-  for subject in cli console; do
+  for subject in cli cli_fault console; do
     [[ " $* " == *" $subject "* ]] || continue
-    for reference in before libmodbus floor; do
-      [[ " $* " == *" $reference "* ]] || continue
+    for reference in before cli libmodbus floor; do
+      [[ " $* " == *" $reference "* ]] && [ "$reference" != "$subject" ] || continue
       printf '| %-28s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
       echo
@@ -390,7 +396,7 @@ choose_servers() {
     [ -x "$console_server" ] && chosen+=(console)
   fi
   for name in "${chosen[@]}"; do
-    case $name in floor | libmodbus | cli | console) ;;
+    case $name in floor | libmodbus | cli | cli_fault | console) ;;
       before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
       *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
     esac
