@@ -26,7 +26,8 @@
 #                           interface switched on but not asked anything)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
 #                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
-#                           gives the capture's cost)
+#                           gives the capture's cost), and cli_fault, parvane-cli with a fault rule that
+#                           never matches (--servers "cli cli_fault")
 #   --no-build              use build/ as it is
 #   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
 #                           commit) as the server "before", beside this build's, e.g.
@@ -184,6 +185,9 @@ server_command() {
     libmodbus) server_argv=("$libmodbus_server" --port "$port" --seconds "$server_lifetime") ;;
     cli) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1) ;;
     before) server_argv=("$before_server" --port "$port" --bind 127.0.0.1) ;;
+    # The load client addresses unit 255 (libmodbus's TCP default): the rule is read for every
+    # request and never acts.
+    cli_fault) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --fault "delay=1000 fc=3,16 unit=7") ;;
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     cli_capture) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --capture "$work/capture.pcap") ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
@@ -196,6 +200,7 @@ server_label() {
     libmodbus) echo "libmodbus server" ;;
     cli) echo "parvane-cli" ;;
     before) echo "parvane-cli (before)" ;;
+    cli_fault) echo "parvane-cli, idle fault rule" ;;
     cli_http) echo "parvane-cli --http, polled" ;;
     cli_capture) echo "parvane-cli --capture" ;;
     console) echo "parvane (window)" ;;
@@ -353,10 +358,10 @@ print_table() { # phase title server...
     echo
   done
   local subject reference
-  for subject in cli console cli_capture; do
+  for subject in cli cli_fault console cli_capture; do
     [[ " $* " == *" $subject "* ]] || continue
-    for reference in before libmodbus floor cli; do
-      [[ " $* " == *" $reference "* ]] && [ "$subject" != "$reference" ] || continue
+    for reference in before cli libmodbus floor; do
+      [[ " $* " == *" $reference "* ]] && [ "$reference" != "$subject" ] || continue
       printf '| %-28s |' "$subject / $reference"
       for workload in "${workloads[@]}"; do printf ' %-24s |' "$(ratio "$phase" "$subject" "$reference" "$workload")"; done
       echo
@@ -394,7 +399,7 @@ choose_servers() {
     [ -x "$console_server" ] && chosen+=(console)
   fi
   for name in "${chosen[@]}"; do
-    case $name in floor | libmodbus | cli | console | cli_capture) ;;
+    case $name in floor | libmodbus | cli | cli_fault | console | cli_capture) ;;
       before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
       *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
     esac

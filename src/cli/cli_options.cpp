@@ -129,7 +129,7 @@ const char* CliUsage()
         "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
         "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp), flushed after every\n"
         "                          response\n" +
-        std::string(ControlOptionsUsage()) +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "\n"
@@ -164,7 +164,8 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
         bool takesValue = option == "--port" || option == "--bind" || option == "--registers" ||
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
                           option == "--discrete-inputs" || option == "--input-registers" || option == "--unit-ids" ||
-                          option == "--unknown-unit" || option == "--capture" || IsControlOption(option);
+                          option == "--unknown-unit" || option == "--capture" || IsControlOption(option) ||
+                          IsFaultOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -184,6 +185,10 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                 return CliCommand::kBadOption;
             }
             options->captureFile = value;
+        } else if (IsFaultOption(option)) {
+            if (!ParseFaultOption(option, value, &options->faults, problem)) {
+                return CliCommand::kBadOption;
+            }
         } else if (option == "--port") {
             if (!ParseListenPort(value, &options->port)) {
                 *problem = "--port needs a number from 0 to 65535, got '" + value + "'";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "control/control_options.h"
+#include "faults/fault_options.h"
 #include "modbus/device_identification.h"
 #include "server/served_settings.h"
 #include "server/server_control.h"
@@ -18,6 +19,7 @@ struct CliOptions {
     bool trace = false;
     std::string captureFile;   // --capture; empty: no capture
     ControlOptions control;
+    FaultOptions faults;   // --fault, --fault-seed
 };
 
 enum class CliCommand { kRun, kHelp, kVersion, kBadOption };

@@ -11,6 +11,8 @@
 #include "cli_options.h"
 #include "control/control_server.h"
 #include "control/state_file.h"
+#include "faults/fault_options.h"
+#include "faults/fault_rules.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/standard_output.h"
@@ -176,6 +178,8 @@ int main(int argc, char** argv)
     if (options.trace) {
         AddTransactionObserver(TraceTransaction);
     }
+    ApplyFaultOptions(options.faults);
+    LogFaultRules();
     if (!options.captureFile.empty() && !StartCapture(options.captureFile, &problem)) {
         std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
         DestroyDataTables();

@@ -25,6 +25,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
     options->bindAddress = kDefaultBindAddress;
     options->port = kDefaultModbusPort;
     options->standardLimits = false;
+    options->faults = FaultOptions{};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -40,7 +41,8 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         std::string name;
         std::string value;
         if (!SplitInlineValue(argument, &name, &value)) {
-            if (name != "--port" && name != "--bind" && name != "--capture" && !IsControlOption(name)) {
+            if (name != "--port" && name != "--bind" && name != "--capture" && !IsControlOption(name) &&
+                !IsFaultOption(name)) {
                 *error = "unknown option '" + argument + "'";
                 return CommandLineAction::Fail;
             }
@@ -52,6 +54,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         }
         if (IsControlOption(name)) {
             if (!ParseControlOption(name, value, &options->control, error)) {
+                return CommandLineAction::Fail;
+            }
+        } else if (IsFaultOption(name)) {
+            if (!ParseFaultOption(name, value, &options->faults, error)) {
                 return CommandLineAction::Fail;
             }
         } else if (name == "--port") {
@@ -93,6 +99,7 @@ const char* CommandLineUsage()
     static const std::string usage =
         "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
         "               [--load FILE] [--save FILE] [--standard-limits] [--capture FILE]\n"
+        "               [--fault RULE ...] [--fault-seed N]\n"
         "Modbus/TCP test server with its operator console.\n"
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
@@ -104,7 +111,7 @@ const char* CommandLineUsage()
         "                          order, write then read (default: read then write)\n"
         "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
         "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp)\n" +
-        std::string(ControlOptionsUsage()) +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
         "  --help                  show this text and exit\n"
         "  --version               show the version and exit\n";
     return usage.c_str();

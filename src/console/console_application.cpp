@@ -9,6 +9,7 @@
 #include "console/exit_event.h"
 #include "console/main_window.h"
 #include "control/state_file.h"
+#include "faults/fault_options.h"
 #include "modbus/standard_limits.h"
 #include "platform/socket.h"
 #include "server/server_control.h"
@@ -83,6 +84,8 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     InitDataTables();
     SetStandardLimits(options.standardLimits);
     LoadStateOrWarn(options.control.loadFile);
+    // In force from the server's first start; the main window logs them once it takes the log.
+    ApplyFaultOptions(options.faults);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
     CreateConsoleFont();

@@ -60,9 +60,10 @@ struct DialogTemplate {
     std::span<const ControlTemplate> controls;   // template order, which is also the tab order
 };
 
-// The five templates of the console.
+// The templates of the console.
 extern const DialogTemplate kMainWindowTemplate;      // 1
 extern const DialogTemplate kEditValuesTemplate;      // 111
 extern const DialogTemplate kConfigureAreasTemplate;  // 116
 extern const DialogTemplate kIoBuffersTemplate;       // 117
 extern const DialogTemplate kAboutTemplate;           // 118
+extern const DialogTemplate kFaultsTemplate;          // 119

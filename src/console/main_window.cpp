@@ -20,10 +20,12 @@
 #include "console/dialog_number.h"
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
+#include "console/faults_dialog.h"
 #include "console/io_buffers_dialog.h"
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
 #include "control/control_server.h"
+#include "faults/fault_rules.h"
 #include "server/server_control.h"
 
 namespace {
@@ -47,6 +49,7 @@ constexpr int kGoToBox = 1240;
 constexpr int kIoBuffersButton = 1242;
 constexpr int kCaptureButton = 1243;
 constexpr int kAboutButton = 1231;
+constexpr int kFaultsButton = 1245;
 
 constexpr int kStopPollMilliseconds = 20;
 constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
@@ -149,6 +152,7 @@ void MainWindow::InitMainWindow()
 {
     setWindowIcon(ParvaneIcon());
     SetLogTarget(this);
+    LogFaultRules();
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
     ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
     auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
@@ -365,6 +369,7 @@ void MainWindow::OnCommand(int controlId)
     case kConfigureAreasButton:
     case kIoBuffersButton:
     case kAboutButton:
+    case kFaultsButton:
         OpenDialog(controlId);
         break;
     case kGoToButton:
@@ -406,6 +411,11 @@ void MainWindow::OpenDialog(int controlId)
     }
     case kAboutButton: {
         AboutDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kFaultsButton: {
+        FaultsDialog dialog(this);
         dialog.exec();
         break;
     }

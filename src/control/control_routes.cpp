@@ -32,6 +32,10 @@ const ControlRoute kRoutes[] = {
     {"DELETE", "/api/v1/capture", StopCaptureRoute},
     {"GET", "/api/v1/log", AnswerLog},
     {"GET", "/api/v1/transactions", AnswerTransactions},
+    {"GET", "/api/v1/faults", AnswerFaults},
+    {"POST", "/api/v1/faults", PostFault},
+    {"DELETE", "/api/v1/faults", DeleteFaults},
+    {"DELETE", "/api/v1/faults/([^/]*)", DeleteFault},
     {"GET", "/metrics", AnswerMetrics},
 };
 

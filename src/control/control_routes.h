@@ -21,7 +21,7 @@ enum class RouteAccess {
 
 struct ControlRoute {
     const char* method;
-    const char* path;
+    const char* path;   // a regular expression that matches the whole path; its group, a path's id
     RouteHandler handler;
     RouteAccess access = RouteAccess::kTokenNeeded;
 };
@@ -52,6 +52,11 @@ void StartCaptureRoute(const httplib::Request& request, httplib::Response& respo
 void StopCaptureRoute(const httplib::Request& request, httplib::Response& response);
 // The body of POST /api/v1/capture, {"file": NAME}; false with *problem naming the member and the rule.
 bool ReadCaptureRequest(const JsonDocument& document, std::string* file, std::string* problem);
+// fault_routes.cpp
+void AnswerFaults(const httplib::Request& request, httplib::Response& response);
+void PostFault(const httplib::Request& request, httplib::Response& response);
+void DeleteFault(const httplib::Request& request, httplib::Response& response);
+void DeleteFaults(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

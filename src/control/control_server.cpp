@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <regex>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -90,7 +91,7 @@ void AnswerUnrouted(const httplib::Request& request, httplib::Response& response
 {
     std::string allowed;
     for (const ControlRoute& route : ControlRoutes()) {
-        if (request.path == route.path) {
+        if (std::regex_match(request.path, std::regex(route.path))) {
             allowed += (allowed.empty() ? "" : ", ") + std::string(route.method);
         }
     }

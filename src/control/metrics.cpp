@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "faults/fault_rules.h"
 #include "log/event_log.h"
 #include "modbus/modbus_limits.h"
 #include "server/server_control.h"
@@ -59,6 +60,16 @@ void AddSample(std::string* text, const char* name, uint64_t value)
     *text += std::string(name) + " " + std::to_string(value) + "\n";
 }
 
+// Every action, zeros included, so that a rate can be taken from the first scrape on.
+void AddFaultMetrics(std::string* text, const uint64_t* faults)
+{
+    AddMetric(text, "parvane_faults_total", "counter", "Faults that fault rules made, by action.");
+    for (int action = 1; action < kFaultActionCount; ++action) {
+        *text += std::string("parvane_faults_total{action=\"") + FaultActionName(static_cast<FaultAction>(action)) +
+                 "\"} " + std::to_string(faults[action]) + "\n";
+    }
+}
+
 }  // namespace
 
 void CountTransaction(const TransactionView& transaction)
@@ -91,6 +102,7 @@ MetricsSample SampleMetrics()
     }
     sample.running = IsServerRunning();
     sample.logLinesDropped = DroppedLogLineCount();
+    CopyFaultActionCounts(sample.faults);
     return sample;
 }
 
@@ -122,6 +134,7 @@ std::string FormatMetrics(const MetricsSample& sample)
     AddMetric(&text, "parvane_unserved_unit_requests_total", "counter",
               "Requests for a unit identifier that is not served (answered with exception 11 or not at all).");
     AddSample(&text, "parvane_unserved_unit_requests_total", sample.server.unservedUnitRequests);
+    AddFaultMetrics(&text, sample.faults);
     AddMetric(&text, "parvane_log_lines_dropped_total", "counter",
               "Log lines that the log's reader did not take in time and that were dropped.");
     AddSample(&text, "parvane_log_lines_dropped_total", sample.logLinesDropped);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "faults/fault_rule.h"
 #include "modbus/function_codes.h"
 #include "server/server_counters.h"
 #include "server/transaction_trace.h"
@@ -27,6 +28,7 @@ struct MetricsSample {
     uint64_t connectionsOpen;
     bool running;
     uint64_t logLinesDropped;
+    uint64_t faults[kFaultActionCount];   // by FaultAction; kNone stays 0
 };
 
 // One look at every figure; the slots are read one lock hold each.

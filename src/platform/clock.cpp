@@ -10,6 +10,13 @@ uint32_t TickCount()
     return static_cast<uint32_t>(milliseconds);
 }
 
+void SleepMilliseconds(int milliseconds)
+{
+    timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+    // A signal that ends the sleep early only makes the caller look at its clock sooner.
+    nanosleep(&wait, nullptr);
+}
+
 TimeOfDay LocalTimeOfDay()
 {
     return LocalTimeOfDayAt(WallClockNow());

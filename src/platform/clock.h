@@ -6,6 +6,9 @@
 // differences are taken modulo 2^32.
 uint32_t TickCount();
 
+// Blocks the calling thread for about `milliseconds` (0 to 1000 is what its callers ask).
+void SleepMilliseconds(int milliseconds);
+
 struct TimeOfDay {
     int hour;
     int minute;

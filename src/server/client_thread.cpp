@@ -6,6 +6,7 @@
 #include "modbus/build_response.h"
 #include "modbus/decode_request.h"
 #include "modbus/execute_request.h"
+#include "server/fault_injection.h"
 #include "server/mbap_framing.h"
 #include "server/server_counters.h"
 #include "server/server_threads.h"
@@ -33,10 +34,19 @@ void ShowTransaction(const ConnectionSlot* slot, SocketHandle socket, ExceptionC
 }
 
 // Decodes, executes and builds the response over the request in `adu`; returns the transaction's
-// exception code and the response's total length.
-ExceptionCode ServeRequest(uint8_t* adu, uint16_t requestLength, RequestRecord* record, uint16_t* responseLength)
+// exception code and the response's total length, and in *fault what a fault rule does to it.
+ExceptionCode ServeRequest(uint8_t* adu, uint16_t requestLength, RequestRecord* record, const ConnectionSlot* slot,
+                           FaultDecision* fault, uint16_t* responseLength)
 {
     ExceptionCode code = DecodeRequest(adu, requestLength, record);
+    // Decided once decoded, so that a rule can aim at the request's cells, and before executing,
+    // so that a fault that answers in its place writes nothing.
+    if (AreFaultRulesSet()) {
+        *fault = ChooseRequestFault(slot, adu, record, code);
+        if (AnswerInsteadOfExecuting(*fault, adu, record, &code, responseLength)) {
+            return code;
+        }
+    }
     if (code == kNoException) {
         code = ExecuteRequest(record);
     }
@@ -86,10 +96,11 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
         StoreRequest(slot, adu, requestLength);
         uint16_t responseLength = 0;
         ExceptionCode code = kGatewayTargetFailedToRespond;
+        FaultDecision fault = kNoFault;
         // Checked once the request is framed and before it is decoded: the unit decides whether
         // there is a device to decode it at all.
         if (IsUnitServed(adu[kUnitIdOffset])) {
-            code = ServeRequest(adu, requestLength, record, &responseLength);
+            code = ServeRequest(adu, requestLength, record, slot, &fault, &responseLength);
         } else if ((responseLength = RefuseUnservedUnit(adu, socket, &unservedUnitLogged)) == 0) {
             // Left unanswered, the way a gateway with no such device leaves it; the connection
             // publishes it as a rejected request with an empty response.
@@ -97,7 +108,9 @@ void ServeConnection(ConnectionSlot* slot, RequestRecord* record)
             RecordTransaction(slot, code);
             continue;
         }
-        if (SendResponse(socket, adu, responseLength) == 0) {
+        if (fault.action == FaultAction::kNone
+                ? SendResponse(socket, adu, responseLength) == 0
+                : SendFaultedResponse(socket, &slot->kickEvent, adu, &responseLength, fault) == 0) {
             return;
         }
         StoreResponse(slot, adu, responseLength);

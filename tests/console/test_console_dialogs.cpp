@@ -1,5 +1,5 @@
 // The dialogs of the main window, opened by their buttons and answered as an operator would:
-// Edit Values, Configure Data Areas, View I/O Buffers, About and the capture's file.
+// Edit Values, Configure Data Areas, View I/O Buffers, Faults, About and the capture's file.
 #include "console_fixture.h"
 
 #include <unistd.h>
@@ -13,8 +13,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "capture/capture_file.h"
+#include "faults/fault_rules.h"
 #include "tables/discrete_input_table.h"
 #include "tables/input_register_table.h"
 
@@ -43,6 +45,7 @@ private slots:
     void ioBuffersOfAFreeSlotStayAsTheyAre();
     void aboutShowsNameVersionAndLicence();
     void captureButtonRefusesAnUncreatableFileThenStartsAndEnds();
+    void faultsChecksAsTypedAddsAndRemovesRules();
     void refreshGoesOnWhileADialogIsOpen();
     void closeRequestWhileADialogIsOpenEndsBoth();
 
@@ -622,6 +625,50 @@ void ConsoleDialogsTest::captureButtonRefusesAnUncreatableFileThenStartsAndEnds(
     }
     QVERIFY(QFile::exists(goodFile));
     QFile::remove(goodFile);
+}
+
+void ConsoleDialogsTest::faultsChecksAsTypedAddsAndRemovesRules()
+{
+    ClearFaultRules();
+    TestClient client(fixture.port);
+    QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(), kCycleWaitMs);
+    QVERIFY(client.Connect());
+    QString caption;
+    QString refused;
+    bool addWhileRefused = true;
+    QStringList listed;
+    bool writeRefused = false;
+    int leftAfterRemove = -1;
+    WhenModalOpens([&](QWidget* dialog) {
+        caption = dialog->windowTitle();
+        Type(dialog, 1502, QStringLiteral("exception=6 fc=6 evry=2"));
+        refused = In<QLabel>(dialog, 1504)->text();
+        addWhileRefused = In<QPushButton>(dialog, 1503)->isEnabled();
+        QTest::keyClick(In<QLineEdit>(dialog, 1502), Qt::Key_Return);   // refused: nothing added
+        Type(dialog, 1502, QStringLiteral("exception=6 fc=6 every=2"));
+        QTest::keyClick(In<QLineEdit>(dialog, 1502), Qt::Key_Return);   // Add is the default button
+        writeRefused = client.WriteRegister(3, 1) && !client.WriteRegister(3, 2);
+        QTest::mouseClick(In<QPushButton>(dialog, 1506), Qt::LeftButton);
+        auto* list = In<QTreeWidget>(dialog, 1501);
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            listed << list->topLevelItem(row)->text(1);
+        }
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(In<QPushButton>(dialog, 1505), Qt::LeftButton);
+        leftAfterRemove = list->topLevelItemCount();
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
+    });
+    QTest::mouseClick(fixture.window->Control(1245), Qt::LeftButton);
+    QCOMPARE(caption, QStringLiteral("Faults"));
+    QCOMPARE(refused, QStringLiteral("cannot read 'evry=2': not a condition: expected fc, address, unit, peer, every, "
+                                     "after, count or probability"));
+    QVERIFY(!addWhileRefused);
+    QCOMPARE(listed, QStringList{QStringLiteral("exception=6 fc=6 every=2   (acted 1 of 2 matching)")});
+    QVERIFY(writeRefused);
+    QCOMPARE(leftAfterRemove, 0);
+    QVERIFY(!AreFaultRulesSet());
+    QVERIFY(client.WriteRegister(3, 3));
+    QCOMPARE(Register(3), uint16_t{3});
 }
 
 void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()

@@ -458,6 +458,8 @@ TEST_F(HttpApiTest, UnknownPathsWrongMethodsAndLargeBodiesAnswerInTheErrorShape)
                                 Case{"PUT", "/api/v1/status", "{}", 405, "GET"},
                                 Case{"GET", "/api/v1/server/start", "", 405, "POST"},
                                 Case{"DELETE", "/metrics", "", 405, "GET"},
+                                Case{"PUT", "/api/v1/faults", "{}", 405, "GET, POST, DELETE"},
+                                Case{"GET", "/api/v1/faults/1", "", 405, "DELETE"},
                                 Case{"POST", "/api/v1/server/start", fourMiB, 409, ""},
                                 Case{"POST", "/api/v1/server/start", fourMiB + " ", 413, ""}}) {
         SCOPED_TRACE(std::string(request.method) + " " + request.path + " " + std::to_string(request.body.size()));

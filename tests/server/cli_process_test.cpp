@@ -215,6 +215,9 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         // Addresses of neither family, an IPv6 one in brackets where a bare one belongs, and the reverse.
         {"--bind", "::g"},         {"--bind", "[::1]"},        {"--bind", "1::2::3"},      {"--http", "::1:8502"},
         {"--http", "[127.0.0.1]:8502"},
+        // Fault rules: unknown words, numbers out of range, a missing value.
+        {"--fault", "wobble"},     {"--fault", "exception=0"}, {"--fault", "drop unit=300"}, {"--fault"},
+        {"--fault-seed", "x"},
     };
     for (const std::vector<std::string>& options : cases) {
         SCOPED_TRACE(options[0] + (options.size() > 1 ? " " + options[1] : ""));
@@ -250,6 +253,15 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
          "cannot create capture file: /nonexistent-dir/c.pcap: No such file or directory"},
         {{"--capture"}, "option --capture needs a value"},
         {{"--capture", "-"}, "cannot create capture file: '-' is not a file name (standard output holds the log)"},
+        {{"--fault", "delay=5-2"},
+         "--fault: cannot read 'delay=5-2': expected delay=MS or delay=MIN-MAX, milliseconds 0 to 3600000, MIN at "
+         "most MAX"},
+        {{"--fault", "drop fc=3 sometimes"},
+         "--fault: cannot read 'sometimes': not a condition: expected fc, address, unit, peer, every, after, count or "
+         "probability"},
+        {{"--fault", "drop", "--fault", "close probability=1.01"},
+         "--fault: cannot read 'probability=1.01': expected probability=P with P from 0 to 1, e.g. 0.25"},
+        {{"--fault-seed", "-1"}, "--fault-seed needs a number from 0 to 18446744073709551615, got '-1'"},
     };
     for (const auto& c : told) {
         SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1].substr(0, 20) : ""));
