@@ -9,6 +9,7 @@
 #include "modbus/modbus_limits.h"
 #include "platform/clock.h"
 #include "server/mbap_framing.h"
+#include "server/wire_observer.h"
 
 namespace {
 
@@ -43,6 +44,9 @@ int SendFaultBytes(SocketHandle socket, const uint8_t* bytes, int count)
 {
     int error = 0;
     int sent = SendBytes(socket, bytes, count, &error);
+    if (sent > 0) {
+        ObserveBytesSent(socket, bytes, sent);   // what a capture shows is what went out, faults and all
+    }
     if (sent < 0) {
         LogSocketError("send()", error);
         return 0;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "capture/capture_file.h"
+#include "faults/fault_rules.h"
 #include "log/capturing_log_target.h"
 #include "server/server_control.h"
 #include "server/slot_table.h"
@@ -39,6 +40,7 @@ struct ExchangeCase {
     std::string responseValues;         // ... of the response
     std::string exceptionCode;          // tshark's modbus.exception_code of the response
     bool requestMalformed;              // tshark marks the request malformed
+    std::string responseUnit = "1";     // tshark's unit identifier of the response
 };
 
 const std::vector<ExchangeCase> kExchanges = {
@@ -50,17 +52,23 @@ const std::vector<ExchangeCase> kExchanges = {
      3, 0, {}, "300", "", "", "3", false},
     // A function code and nothing after it: the server refuses it with exception 3.
     {"read without its fields", {0x01, 0x2D, 0x00, 0x00, 0x00, 0x02, 0x01, 0x03}, 3, 0, {}, "301", "", "", "3", true},
+    // What the fault rules of the fixture send is what the capture holds.
+    {"a fault's exception", {0x01, 0x2E, 0x00, 0x00, 0x00, 0x06, 0x01, 0x04, 0x00, 0x00, 0x00, 0x01}, 4, 0, {}, "302",
+     "", "", "6", false},
+    {"a fault's corrupted unit", {0x01, 0x2F, 0x00, 0x00, 0x00, 0x06, 0x01, 0x04, 0x00, 0x07, 0x00, 0x01}, 4, 7, {},
+     "303", "", "0", "", false, "2"},
 };
 
 // One line of tshark's field output.
 struct DecodedFrame {
     std::string stream, sourcePort, flags, payloadLength, ipChecksum, tcpChecksum, analysis;
-    std::string transactionId, functionCode, values, exceptionCode, malformed, data;
+    std::string transactionId, functionCode, values, exceptionCode, malformed, data, unitId;
 };
 
 const char* const kFields[] = {"tcp.stream", "tcp.srcport", "tcp.flags", "tcp.len", "ip.checksum.status",
                                "tcp.checksum.status", "tcp.analysis.flags", "mbtcp.trans_id", "modbus.func_code",
-                               "modbus.regval_uint16", "modbus.exception_code", "_ws.malformed", "modbus.data"};
+                               "modbus.regval_uint16", "modbus.exception_code", "_ws.malformed", "modbus.data",
+                               "mbtcp.unit_id"};
 
 std::vector<DecodedFrame> Decode(const std::string& file, uint16_t port)
 {
@@ -86,7 +94,7 @@ std::vector<DecodedFrame> Decode(const std::string& file, uint16_t port)
         }
         cells.resize(std::size(kFields));
         frames.push_back({cells[0], cells[1], cells[2], cells[3], cells[4], cells[5], cells[6], cells[7], cells[8],
-                          cells[9], cells[10], cells[11], cells[12]});
+                          cells[9], cells[10], cells[11], cells[12], cells[13]});
     }
     return frames;
 }
@@ -120,6 +128,8 @@ protected:
         InitServerControl(GetParam(), 0);
         std::string problem;
         ASSERT_TRUE(StartCapture(file, &problem)) << problem;
+        ASSERT_NE(AddFaultRule("exception=6 fc=4 address=0-0", &problem, true), 0u) << problem;
+        ASSERT_NE(AddFaultRule("corrupt=unit-id fc=4", &problem, true), 0u) << problem;
         StartServer();
         ASSERT_TRUE(log.WaitFor("Listening on ", 5000, true));
         port = ListeningPort();
@@ -130,6 +140,7 @@ protected:
         StopServer();
         EXPECT_TRUE(WaitServerStoppedFor(15000));
         StopCapture();
+        ClearFaultRules();
         DestroyServerControl();
         DestroySlotTable();
         DestroyDataTables();
@@ -222,6 +233,7 @@ TEST_P(TsharkDecodeTest, DecodesEveryRequestAndResponseAsTheClientsExchangedThem
         EXPECT_EQ(response.values.empty() ? response.data : response.values, exchange.responseValues)
             << exchange.name;
         EXPECT_EQ(response.exceptionCode, exchange.exceptionCode) << exchange.name;
+        EXPECT_EQ(response.unitId, exchange.responseUnit) << exchange.name;
         EXPECT_TRUE(response.malformed.empty()) << exchange.name;
     }
     // The refused header: captured as the 7 bytes it was, and followed by the server's FIN.

@@ -98,8 +98,9 @@ class HttpApiTest : public testing::Test {
 protected:
     void Run(std::vector<std::string> extra = {"--http", "127.0.0.1:0"})
     {
-        modbusPort = FreePort();
-        std::vector<std::string> arguments = {"--port", std::to_string(modbusPort), "--bind", "127.0.0.1"};
+        // Port 0: the system's choice, read back from the "Listening on" line, so that no other test
+        // can take the port between a probe and the bind.
+        std::vector<std::string> arguments = {"--port", "0", "--bind", "127.0.0.1"};
         arguments.insert(arguments.end(), extra.begin(), extra.end());
         ASSERT_TRUE(child.Start(CliPath(), arguments));
         std::optional<std::string> line = child.WaitForLine("HTTP control interface on ", kBound);
@@ -114,6 +115,7 @@ protected:
         std::optional<std::string> listeningLine = child.WaitForLine("Listening on ", kBound);
         ASSERT_TRUE(listeningLine);
         listening = listeningLine->substr(listeningLine->find("Listening on "));
+        modbusPort = static_cast<uint16_t>(std::stoi(listening.substr(listening.rfind(':') + 1)));
         http = std::make_unique<httplib::Client>(host, httpPort);
         http->set_read_timeout(40);
     }
