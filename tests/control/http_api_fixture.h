@@ -25,6 +25,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/socket.h"
+#include "support/cli_program.h"
 #include "support/child_process.h"
 
 namespace control_test {
@@ -33,23 +34,6 @@ using Json = nlohmann::json;
 using std::chrono::steady_clock;
 
 inline constexpr Milliseconds kBound{10000};
-
-inline std::string CliPath()
-{
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
-}
-
-inline uint16_t FreePort()
-{
-    int error = 0;
-    SocketHandle probe = CreateTcpSocket(&error);
-    uint16_t port = 0;
-    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
-        LocalPort(probe, &port);
-    }
-    CloseSocket(probe);
-    return port;
-}
 
 inline std::string WriteTempFile(const std::string& name, const std::string& contents)
 {

@@ -17,6 +17,7 @@
 
 #include "control/state_file.h"
 #include "parvane_version.h"
+#include "support/cli_program.h"
 #include "support/child_process.h"
 #include "support/core_state.h"
 #include "tables/register_table.h"
@@ -26,12 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr Milliseconds kBound{10000};
-
-std::string CliPath()
-{
-    // The test program is build/tests/test_control; the headless server is build/parvane-cli.
-    return (fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
-}
 
 std::string FileText(const fs::path& path)
 {

@@ -15,30 +15,12 @@
 
 #include "platform/socket.h"
 #include "server/test_client.h"
+#include "support/cli_program.h"
 #include "support/child_process.h"
 
 namespace {
 
 constexpr Milliseconds kBound{10000};
-
-std::string CliPath()
-{
-    // The test program is build/tests/test_server; the headless server is build/parvane-cli.
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
-}
-
-// A port that was free a moment ago (bound to port 0 and read back).
-uint16_t FreePort()
-{
-    int error = 0;
-    SocketHandle probe = CreateTcpSocket(&error);
-    uint16_t port = 0;
-    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
-        LocalPort(probe, &port);
-    }
-    CloseSocket(probe);
-    return port;
-}
 
 // The message part of a log line, after checking its "HH:MM:SS.mmm<TAB>" stamp.
 std::string MessageOf(const std::string& line)

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "server/test_client.h"
+#include "support/cli_program.h"
 #include "support/child_process.h"
 
 // The fault rules as clients meet them: parvane-cli run with --fault, a raw client that measures the
@@ -27,23 +28,6 @@ using Clock = std::chrono::steady_clock;
 int64_t MillisecondsSince(Clock::time_point start)
 {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::string CliPath()
-{
-    return (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "parvane-cli").string();
-}
-
-uint16_t FreePort()
-{
-    int error = 0;
-    SocketHandle probe = CreateTcpSocket(&error);
-    uint16_t port = 0;
-    if (probe != kNoSocket && BindSocket(probe, "127.0.0.1", 0) == 0) {
-        LocalPort(probe, &port);
-    }
-    CloseSocket(probe);
-    return port;
 }
 
 // parvane-cli on a free loopback port with the given rules and seed 7.
