@@ -105,7 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Require(adu[kFunctionCodeOffset] == requestCode);
         Require((requestCode & kExceptionFlag) == 0);
         if (length > kMaskWriteResponseLength || requestCode == kFunctionReadCoils ||
-            requestCode == kFunctionReadRegisters || requestCode == kFunctionReadWriteRegisters) {
+            requestCode == kFunctionReadDiscreteInputs || requestCode == kFunctionReadRegisters ||
+            requestCode == kFunctionReadInputRegisters || requestCode == kFunctionReadWriteRegisters) {
             Require(adu[kResponseByteCountOffset] == length - kResponseValuesOffset);
         } else {
             // Echo: address and value(s) as the request carried them.
