@@ -233,6 +233,29 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"PUT", "/api/v1/state", kFreshState, nullptr, 401, kNoToken},
         {"PUT", "/api/v1/state", kFreshState, "Bearer w-token", 401, kWrongToken},
         {"DELETE", "/api/v1/state", "", kToken, 405, "DELETE is not allowed on /api/v1/state; use GET, PUT"},
+        // Fault rules: refused whole, naming the word or the member; nothing is added.
+        {"POST", "/api/v1/faults", R"({"rule": "delay=5-2"})", kToken, 400,
+         "rule: cannot read 'delay=5-2': expected delay=MS or delay=MIN-MAX, milliseconds 0 to 3600000, MIN at most MAX"},
+        {"POST", "/api/v1/faults", R"({"rule": "drop probability=2"})", kToken, 400,
+         "rule: cannot read 'probability=2': expected probability=P with P from 0 to 1, e.g. 0.25"},
+        {"POST", "/api/v1/faults", R"({"rule": ""})", kToken, 400,
+         "rule: the rule is empty: expected ACTION[=VALUE] [CONDITION ...]"},
+        {"POST", "/api/v1/faults", R"({"rule": 5})", kToken, 400, "rule: must be a string such as \"drop fc=3\""},
+        {"POST", "/api/v1/faults", R"({"rules": "drop"})", kToken, 400, "unknown member 'rules'"},
+        {"POST", "/api/v1/faults", R"(["drop"])", kToken, 400,
+         "expected an object such as {\"rule\": \"drop fc=3\"}, got a list"},
+        // Captures: a name that is missing, of the wrong type, or that cannot be created starts none.
+        {"POST", "/api/v1/capture", "{}", kToken, 400,
+         "file: expected the capture file's name as a non-empty string"},
+        {"POST", "/api/v1/capture", R"({"file": ""})", kToken, 400,
+         "file: expected the capture file's name as a non-empty string"},
+        {"POST", "/api/v1/capture", R"({"file": 5})", kToken, 400,
+         "file: expected the capture file's name as a non-empty string"},
+        {"POST", "/api/v1/capture", R"(["x.pcap"])", kToken, 400,
+         R"(expected an object such as {"file": "/tmp/modbus.pcap"})"},
+        {"POST", "/api/v1/capture", R"({"file": "x.pcap", "size": 1})", kToken, 400, "unknown member 'size'"},
+        {"POST", "/api/v1/capture", R"({"file": "/nonexistent-dir/x.pcap"})", kToken, 400,
+         "cannot create capture file: /nonexistent-dir/x.pcap: No such file or directory"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.method) + " " + c.path + " " + c.body.substr(0, 120));
@@ -246,6 +269,8 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
 
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/state", "", kToken).body, stateBefore.body);
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "", kToken).body, configBefore.body);
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/faults", "", kToken).body, R"({"rules":[]})");
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/capture", "", kToken).body, R"({"capturing":false})");
         EXPECT_EQ(ModbusRegisters(client, 0, 3), (std::vector<int>{4660, 22136, 0}));
         EXPECT_EQ(ModbusRegisters(client, 65535, 1), (std::vector<int>{7}));
         EXPECT_EQ(ModbusCoils(client, 0, 3), (std::vector<int>{1, 0, 1}));
