@@ -138,18 +138,17 @@ void CaptureReceived(SocketHandle socket, const uint8_t* bytes, int count)
     }
 }
 
-void CaptureSent(SocketHandle socket, const uint8_t* bytes, int count)
+// Runs `write` on the socket's connection under CaptureLock, then flushes the file unless `write`
+// answered false; a failed flush is reported once the lock is released.
+template <typename Write>
+void WriteThenFlush(SocketHandle socket, Write write)
 {
     std::string path;
     std::string reason;
     {
         std::lock_guard<std::mutex> hold(CaptureLock);
         CapturedConnection* connection = FindConnection(socket);
-        if (connection == nullptr) {
-            return;
-        }
-        WriteData(connection, false, bytes, count);
-        if (FlushCapture(&reason)) {
+        if (connection == nullptr || !write(connection) || FlushCapture(&reason)) {
             return;
         }
         path = CapturePath;
@@ -157,37 +156,39 @@ void CaptureSent(SocketHandle socket, const uint8_t* bytes, int count)
     ReportFailedFlush(path, reason);
 }
 
-// The client's FIN and the server's ACK of it; or, when the server closes, its FIN and the rest of
-// the four-way close, the client's FIN too unless it came first.
+// One side's FIN and the other side's ACK of it.
+void WriteFin(CapturedConnection* connection, bool fromClient)
+{
+    WriteSegment(connection, fromClient, kTcpFin | kTcpAck, nullptr, 0);
+    WriteSegment(connection, !fromClient, kTcpAck, nullptr, 0);
+}
+
+void CaptureSent(SocketHandle socket, const uint8_t* bytes, int count)
+{
+    WriteThenFlush(socket, [&](CapturedConnection* connection) {
+        WriteData(connection, false, bytes, count);
+        return true;
+    });
+}
+
+// The client's FIN and the server's ACK of it, flushed with the next response or close; or, when
+// the server closes, its FIN and the rest of the four-way close, the client's FIN too unless it
+// came first.
 void CaptureClosed(SocketHandle socket, WireCloser closer)
 {
-    std::string path;
-    std::string reason;
-    {
-        std::lock_guard<std::mutex> hold(CaptureLock);
-        CapturedConnection* connection = FindConnection(socket);
-        if (connection == nullptr) {
-            return;
-        }
+    WriteThenFlush(socket, [&](CapturedConnection* connection) {
         if (closer == WireCloser::kClient) {
-            WriteSegment(connection, true, kTcpFin | kTcpAck, nullptr, 0);
-            WriteSegment(connection, false, kTcpAck, nullptr, 0);
+            WriteFin(connection, true);
             connection->clientClosed = true;
-            return;
+            return false;
         }
-        WriteSegment(connection, false, kTcpFin | kTcpAck, nullptr, 0);
-        WriteSegment(connection, true, kTcpAck, nullptr, 0);
+        WriteFin(connection, false);
         if (!connection->clientClosed) {
-            WriteSegment(connection, true, kTcpFin | kTcpAck, nullptr, 0);
-            WriteSegment(connection, false, kTcpAck, nullptr, 0);
+            WriteFin(connection, true);
         }
         connection->socket = kNoSocket;
-        if (FlushCapture(&reason)) {
-            return;
-        }
-        path = CapturePath;
-    }
-    ReportFailedFlush(path, reason);
+        return true;
+    });
 }
 
 constexpr WireObserver kCaptureObserver{CaptureOpened, CaptureReceived, CaptureSent, CaptureClosed};
