@@ -19,7 +19,7 @@ constexpr KindRow kKinds[kValueTextKindCount] = {
     {ValueTextKind::kUnsigned, "unsigned", ValueType::kUint16, "a whole number from 0 to 65535"},
     {ValueTextKind::kSigned, "signed", ValueType::kInt16, "a whole number from -32768 to 32767"},
     {ValueTextKind::kHex, "hex", ValueType::kUint16, "a hexadecimal number from 0x0000 to 0xFFFF"},
-    {ValueTextKind::kBinary, "binary", ValueType::kUint16, "at most 16 binary digits (0 or 1)"},
+    {ValueTextKind::kBinary, "binary", ValueType::kUint16, "a binary number from 0 to 1111111111111111"},
     {ValueTextKind::kAscii, "ascii", ValueType::kAscii, "one or two printable ASCII characters"},
     {ValueTextKind::kInt32, "int32", ValueType::kInt32, "a whole number from -2147483648 to 2147483647"},
     {ValueTextKind::kUint32, "uint32", ValueType::kUint32, "a whole number from 0 to 4294967295"},
@@ -141,9 +141,10 @@ const char* SkipPrefix(const char* first, const char* end, char letter)
     return first;
 }
 
-bool ParseDigits(const char* first, const char* end, int base, int mostDigits, uint64_t* value)
+// Digits of the base, all of [first, end), as a 16-bit value.
+bool ParseDigits(const char* first, const char* end, int base, uint64_t* value)
 {
-    if (first == end || end - first > mostDigits || *first == '+' || *first == '-') {
+    if (first == end || *first == '+' || *first == '-') {
         return false;
     }
     const std::from_chars_result read = std::from_chars(first, end, *value, base);
@@ -214,9 +215,9 @@ bool ParseValueText(ValueFormat format, const char* text, uint16_t* registers)
     const ValueType type = RowOf(format.kind).type;
     bool read = false;
     if (format.kind == ValueTextKind::kHex) {
-        read = ParseDigits(SkipPrefix(first, end, 'x'), end, 16, 4, &bits);
+        read = ParseDigits(SkipPrefix(first, end, 'x'), end, 16, &bits);
     } else if (format.kind == ValueTextKind::kBinary) {
-        read = ParseDigits(SkipPrefix(first, end, 'b'), end, 2, kBinaryDigits, &bits);
+        read = ParseDigits(SkipPrefix(first, end, 'b'), end, 2, &bits);
     } else {
         read = ParseNumber(type, first, end, &bits);
     }

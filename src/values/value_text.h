@@ -47,7 +47,7 @@ void FormatValueText(ValueFormat format, const uint16_t* registers, int maxChara
 
 // Reads an operator's text in the format into ValueTextRegisterCount registers. Blanks (spaces,
 // tabs) around a number are allowed, and a '+' before a signed or real one; hex takes an optional "0x", binary an
-// optional "0b" and up to sixteen digits. ASCII takes one or two printable characters as they
+// optional "0b". ASCII takes one or two printable characters as they
 // stand, blanks included; one character leaves the low byte NUL. False, with nothing written,
 // for text that is not a value of the format or lies outside its range.
 bool ParseValueText(ValueFormat format, const char* text, uint16_t* registers);

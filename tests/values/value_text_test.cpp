@@ -94,7 +94,8 @@ const Typed kTyped[] = {
     {ValueTextKind::kHex, kAbcd, "-1", {}},
     {ValueTextKind::kBinary, kAbcd, "1000000000000001", {0x8001}},
     {ValueTextKind::kBinary, kAbcd, "0b101", {5}},
-    {ValueTextKind::kBinary, kAbcd, "10000000000000000", {}},   // seventeen digits
+    {ValueTextKind::kBinary, kAbcd, "10000000000000000", {}},   // seventeen bits
+    {ValueTextKind::kBinary, kAbcd, "0b00000000000000001", {1}},   // leading zeros are no bits
     {ValueTextKind::kBinary, kAbcd, "102", {}},
     {ValueTextKind::kAscii, kAbcd, "AB", {0x4142}},
     {ValueTextKind::kAscii, kAbcd, "A", {0x4100}},
