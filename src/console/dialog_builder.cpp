@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
@@ -139,6 +140,8 @@ QWidget* MakeControl(const ControlTemplate& control, QWidget* parent, const QRec
         picture->setPixmap(ResourcePicture(caption));
         return picture;
     }
+    case ControlKind::DropDownList:
+        return new QComboBox(parent);
     }
     return new QWidget(parent);
 }
@@ -238,9 +241,26 @@ void BuildDialog(QWidget* dialog, const DialogTemplate& dialogTemplate, const Co
                 const int id = control.id;
                 QObject::connect(button, &QAbstractButton::clicked, dialog, [onCommand, id] { onCommand(id); });
             }
-        } else if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget)) {
+        } else if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget) ||
+                   qobject_cast<QComboBox*>(widget)) {
             widget->setFocusPolicy(TakesFocusByTab(control) ? Qt::StrongFocus : Qt::ClickFocus);
         }
+    }
+}
+
+void SetDigitsOnly(QLineEdit* edit, bool digitsOnly)
+{
+    for (QObject* child : edit->children()) {
+        if (auto* filter = dynamic_cast<DigitsOnlyFilter*>(child)) {
+            if (digitsOnly) {
+                return;
+            }
+            edit->removeEventFilter(filter);
+            delete filter;
+        }
+    }
+    if (digitsOnly) {
+        edit->installEventFilter(new DigitsOnlyFilter(edit));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QFont>
+#include <QLineEdit>
 #include <QRect>
 #include <QWidget>
 
@@ -31,6 +32,9 @@ using CommandHandler = std::function<void(int controlId)>;
 // Frames and group boxes go to the bottom of the stacking order so that they never cover the
 // controls inside them.
 void BuildDialog(QWidget* dialog, const DialogTemplate& dialogTemplate, const CommandHandler& onCommand);
+
+// Switches a box's typing between digits only (kStyleDigitsOnly) and any character.
+void SetDigitsOnly(QLineEdit* edit, bool digitsOnly);
 
 // The control with this template identifier among the dialog's own controls, or nullptr.
 QWidget* FindControl(const QWidget* dialog, int controlId);

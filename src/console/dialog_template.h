@@ -18,6 +18,7 @@ enum class ControlKind {
     ListBox,
     VerticalScrollBar,
     Picture,          // a bitmap from the resources, caption = resource path
+    DropDownList,     // a list to choose one item from; the program fills it
 };
 
 // Style bits, named after what they do to the control.
