@@ -119,3 +119,12 @@ void PokeTableCell(DataTable table, uint32_t address, uint16_t value)
         return;
     }
 }
+
+void PokeTableRegisters(DataTable table, uint32_t address, uint32_t count, const uint16_t* values)
+{
+    if (table == DataTable::InputRegisters) {
+        PokeInputRegisters(address, count, values);
+    } else if (table == DataTable::HoldingRegisters) {
+        PokeRegisters(address, count, values);
+    }
+}

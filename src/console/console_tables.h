@@ -41,3 +41,7 @@ void PeekTable(DataTable table, uint32_t address, uint32_t count, uint16_t* valu
 // Writes one cell, ignoring the window; a bit table takes the value's lowest bit, so the caller
 // passes 0 or 1.
 void PokeTableCell(DataTable table, uint32_t address, uint16_t value);
+
+// Writes `count` registers of a register table in one hold of its lock, ignoring the window, so
+// that no client reads half of a 32- or 64-bit value. The caller keeps the run within the table.
+void PokeTableRegisters(DataTable table, uint32_t address, uint32_t count, const uint16_t* values);

@@ -58,6 +58,8 @@ constexpr ControlTemplate kMainWindowControls[] = {
     {1229, ControlKind::PushLikeRadio, "&Discrete Inputs", 81, 201, 70, 10, kStyleNone},
     {1230, ControlKind::PushLikeRadio, "&Input Registers", 153, 201, 70, 10, kStyleNone},
     {1232, ControlKind::PushLikeRadio, "Holding &Registers", 225, 201, 70, 10, kStyleNone},
+    {1260, ControlKind::DropDownList, nullptr, 300, 198, 58, 12, kStyleGroup | kStyleTabStop},
+    {1261, ControlKind::DropDownList, nullptr, 361, 198, 52, 12, kStyleTabStop},
     {kNoControlId, ControlKind::Frame, nullptr, 9, 209, 408, 66, kStyleGroup},
     {kNoControlId, ControlKind::Label, "0", 46, 215, 30, 8, kStyleAlignCenter},
     {kNoControlId, ControlKind::Label, "1", 82, 215, 30, 8, kStyleAlignCenter},

@@ -7,42 +7,67 @@
 
 namespace {
 
-constexpr uint32_t kHighestRegisterValue = 65535;
 constexpr uint32_t kHighestBitValue = 1;
+
+bool IsBlankText(const char* text)
+{
+    for (; *text != '\0'; ++text) {
+        if (*text != ' ' && *text != '\t') {
+            return false;
+        }
+    }
+    return true;
+}
+
+EditValuesReading Refusal(int box, const char* cell, int64_t address, const char* accepts)
+{
+    EditValuesReading refused{};
+    refused.refusedBox = box;
+    std::snprintf(refused.message, sizeof refused.message, "The value for %s %u must be %s.", cell,
+                  static_cast<unsigned>(address), accepts);
+    return refused;
+}
+
+bool ReadBit(const char* text, uint16_t* value)
+{
+    uint32_t number = 0;
+    if (ReadDialogNumber(text, &number) != DialogNumber::kNumber || number > kHighestBitValue) {
+        return false;
+    }
+    *value = static_cast<uint16_t>(number);
+    return true;
+}
 
 }  // namespace
 
-EditValuesReading ReadEditValues(const char* const texts[kGridCells], DataTable table, int32_t viewStart)
+bool EditBoxTakesValue(ValueFormat format, int32_t viewStart, int box)
 {
+    const int count = ValueTextRegisterCount(format.kind);
+    const int64_t lastAddress = static_cast<int64_t>(viewStart) + box + count - 1;
+    return GridCellSpan(count, box) > 0 && lastAddress < kTableSize;
+}
+
+EditValuesReading ReadEditValues(const char* const texts[kGridCells], DataTable table, int32_t viewStart,
+                                 ValueFormat format)
+{
+    const bool bits = HoldsBits(table);
+    if (bits) {
+        format = kPlainFormat;
+    }
     EditValuesReading reading{};
     reading.refusedBox = -1;
-    const bool bits = HoldsBits(table);
-    const uint32_t highest = bits ? kHighestBitValue : kHighestRegisterValue;
+    reading.registerCount = ValueTextRegisterCount(format.kind);
     for (int i = 0; i < kGridCells; ++i) {
-        const int64_t address = static_cast<int64_t>(viewStart) + i;
-        if (address >= kTableSize) {
+        if (!EditBoxTakesValue(format, viewStart, i) || IsBlankText(texts[i])) {
             continue;
         }
-        uint32_t value = 0;
-        const DialogNumber number = ReadDialogNumber(texts[i], &value);
-        if (number == DialogNumber::kEmpty) {
-            continue;
-        }
-        if (number == DialogNumber::kUnreadable || value > highest) {
-            EditValuesReading refused{};
-            refused.refusedBox = i;
-            if (bits) {
-                std::snprintf(refused.message, sizeof refused.message, "The value for %s %u must be 0 or 1.",
-                              NamesOf(table).cell, static_cast<unsigned>(address));
-            } else {
-                std::snprintf(refused.message, sizeof refused.message,
-                              "The value for %s %u must be a whole number from 0 to %u.", NamesOf(table).cell,
-                              static_cast<unsigned>(address), static_cast<unsigned>(highest));
-            }
-            return refused;
+        const bool read =
+            bits ? ReadBit(texts[i], &reading.values[i]) : ParseValueText(format, texts[i], &reading.values[i]);
+        if (!read) {
+            return Refusal(i, NamesOf(table).cell, static_cast<int64_t>(viewStart) + i,
+                           bits ? "0 or 1" : ValueTextAccepts(format.kind));
         }
         reading.filled[i] = true;
-        reading.values[i] = static_cast<uint16_t>(value);
     }
     return reading;
 }

@@ -1,7 +1,10 @@
 #include "console/main_window.h"
 
+#include <algorithm>
+
 #include <QAbstractSlider>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,9 +53,16 @@ constexpr int kIoBuffersButton = 1242;
 constexpr int kCaptureButton = 1243;
 constexpr int kAboutButton = 1231;
 constexpr int kFaultsButton = 1245;
+constexpr int kFormatList = 1260;
+constexpr int kOrderList = 1261;
 
 constexpr int kStopPollMilliseconds = 20;
 constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
+// Binary cells show two lines of eight digits in a smaller face, to stay within a row's height.
+constexpr qreal kTwoLinePointSize = 7;
+// A spanning value's frame, grown above and below the cell so that it does not cut into the text.
+constexpr const char* kFramedValueStyle = "QLabel { border: 1px solid palette(mid); padding: 0 2px; }";
+constexpr int kFramedValueGrowth = 3;
 
 // The scroll bar's actions as the grid's scroll requests.
 int ScrollRequestOf(int sliderAction)
@@ -117,7 +127,23 @@ MainWindow::MainWindow(RefreshThreadStarter startRefreshThread, const ControlOpt
     }
     for (int i = 0; i < kGridCells; ++i) {
         Control(kFirstGridCell + i)->installEventFilter(this);
+        templateCellGeometry[i] = Control(kFirstGridCell + i)->geometry();
+        laidOutSpan[i] = 1;
     }
+    twoLineFont = Control(kFirstGridCell)->font();
+    twoLineFont.setPointSizeF(kTwoLinePointSize);
+    auto* formatList = ControlOf<QComboBox>(kFormatList);
+    for (int kind = 0; kind < kValueTextKindCount; ++kind) {
+        formatList->addItem(QString::fromLatin1(ValueTextKindName(static_cast<ValueTextKind>(kind))));
+    }
+    auto* orderList = ControlOf<QComboBox>(kOrderList);
+    for (ValueOrder order : {ValueOrder::kAbcd, ValueOrder::kCdab, ValueOrder::kBadc, ValueOrder::kDcba}) {
+        orderList->addItem(QString::fromLatin1(ValueOrderName(order)));
+    }
+    formatList->setToolTip(QStringLiteral("How the grid shows and Edit Values reads this table's registers"));
+    orderList->setToolTip(QStringLiteral("Byte order of 32- and 64-bit values (ABCD: big-endian)"));
+    connect(formatList, &QComboBox::currentIndexChanged, this, [this] { ChooseFormat(); });
+    connect(orderList, &QComboBox::currentIndexChanged, this, [this] { ChooseFormat(); });
     stopPoll.setInterval(kStopPollMilliseconds);
     connect(&stopPoll, &QTimer::timeout, this, [this] {
         if (!IsServerRunning()) {
@@ -155,6 +181,7 @@ void MainWindow::InitMainWindow()
     LogFaultRules();
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
     ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
+    ShowFormatControls();
     auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
     scrollBar->setRange(0, kHighestScrollPosition);
     scrollBar->setSingleStep(1);
@@ -233,7 +260,7 @@ void MainWindow::DeleteFirstLine()
 ViewState MainWindow::ReadViewState()
 {
     ViewState state{-1, DataTable::HoldingRegisters};
-    RunOnWindowThread([this, &state] { state = ViewState{ViewedSlot(), ShownTable()}; });
+    RunOnWindowThread([this, &state] { state = ViewState{ViewedSlot(), ShownTable(), ShownFormat()}; });
     return state;
 }
 
@@ -254,8 +281,9 @@ void MainWindow::ShowRefresh(const RefreshTexts& texts)
         for (int row = 0; row < kGridRows; ++row) {
             SetLabelText(ControlOf<QLabel>(kFirstRowLabel + row), texts.rowLabel[row]);
         }
+        LayOutGridCells(texts);
         for (int i = 0; i < kGridCells; ++i) {
-            SetLabelText(ControlOf<QLabel>(kFirstGridCell + i), texts.cell[i]);
+            SetGridCellText(i, texts.cell[i], texts.cellSpan[i] > 1);
         }
         // A capture also starts and ends through the control interface.
         ControlOf<QPushButton>(kCaptureButton)->setText(CaptureCaption());
@@ -294,6 +322,85 @@ DataTable MainWindow::ShownTable() const
         }
     }
     return DataTable::HoldingRegisters;
+}
+
+ValueFormat MainWindow::ShownFormat() const
+{
+    const DataTable table = ShownTable();
+    return HoldsBits(table) ? kPlainFormat : tableFormats[static_cast<int>(table)];
+}
+
+void MainWindow::ChooseFormat()
+{
+    const DataTable table = ShownTable();
+    if (HoldsBits(table)) {
+        return;
+    }
+    tableFormats[static_cast<int>(table)] =
+        ValueFormat{static_cast<ValueTextKind>(ControlOf<QComboBox>(kFormatList)->currentIndex()),
+                    static_cast<ValueOrder>(ControlOf<QComboBox>(kOrderList)->currentIndex())};
+    ShowFormatControls();
+}
+
+void MainWindow::ShowFormatControls()
+{
+    const bool registers = !HoldsBits(ShownTable());
+    const ValueFormat format = ShownFormat();
+    auto* formatList = ControlOf<QComboBox>(kFormatList);
+    auto* orderList = ControlOf<QComboBox>(kOrderList);
+    const QSignalBlocker formatBlocker(formatList);
+    const QSignalBlocker orderBlocker(orderList);
+    formatList->setCurrentIndex(static_cast<int>(format.kind));
+    orderList->setCurrentIndex(static_cast<int>(format.order));
+    formatList->setEnabled(registers);
+    orderList->setEnabled(registers && ValueTextUsesOrder(format.kind));
+}
+
+// A value of several registers gets one framed box over its cells in the row, so that it has the
+// room of all of them, its text starting in its first cell; binary cells grow to two lines. Only
+// a change of format moves anything.
+void MainWindow::LayOutGridCells(const RefreshTexts& texts)
+{
+    if (laidOutTwoLines == texts.twoLineCells && std::equal(texts.cellSpan, texts.cellSpan + kGridCells, laidOutSpan)) {
+        return;
+    }
+    const int twoLineHeight = 2 * QFontMetrics(twoLineFont).lineSpacing() + 2;
+    for (int i = 0; i < kGridCells; ++i) {
+        auto* cell = ControlOf<QLabel>(kFirstGridCell + i);
+        const int span = texts.cellSpan[i];
+        QRect place = templateCellGeometry[i];
+        if (span > 1) {
+            place.setRight(templateCellGeometry[i + span - 1].right());
+            place.adjust(0, -kFramedValueGrowth, 0, kFramedValueGrowth);
+        }
+        if (texts.twoLineCells) {
+            place.adjust(0, (place.height() - twoLineHeight) / 2, 0, 0);
+            place.setHeight(twoLineHeight);
+        }
+        cell->setGeometry(place);
+        cell->setFont(texts.twoLineCells ? twoLineFont : font());
+        // The value starts at its first cell; the frame shows how far it reaches.
+        cell->setStyleSheet(span > 1 ? QString::fromLatin1(kFramedValueStyle) : QString());
+        cell->setAlignment((span > 1 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        cell->setVisible(span != 0);
+        laidOutSpan[i] = static_cast<int8_t>(span);
+    }
+    laidOutTwoLines = texts.twoLineCells;
+}
+
+// A number too long even for its box (an int64 near the end of a row) is shortened in the middle,
+// and the whole of it shown as the cell's tool tip.
+void MainWindow::SetGridCellText(int cell, const char* text, bool mayElide)
+{
+    auto* label = ControlOf<QLabel>(kFirstGridCell + cell);
+    const QString whole = QString::fromLatin1(text);
+    const int room = label->contentsRect().width();
+    QString shown = whole;
+    if (mayElide && label->fontMetrics().horizontalAdvance(whole) > room) {
+        shown = label->fontMetrics().elidedText(whole, Qt::ElideMiddle, room);
+    }
+    label->setText(shown);
+    label->setToolTip(shown == whole ? QString() : whole);
 }
 
 int MainWindow::ViewedSlot() const
@@ -429,6 +536,7 @@ void MainWindow::SwitchTable(DataTable table)
     if (!ControlOf<QPushButton>(kTableButtons[static_cast<int>(table)])->isChecked()) {
         return;
     }
+    ShowFormatControls();
     SetViewPosition(ViewStartOf(table).load(std::memory_order_relaxed));
 }
 

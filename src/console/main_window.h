@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <functional>
 
+#include <QFont>
+#include <QRect>
 #include <QTimer>
 
 #include "console/refresh_thread.h"
@@ -47,6 +49,8 @@ public:
 
     // The grid (window thread).
     DataTable ShownTable() const;
+    // The shown table's format: chosen per register table for the run; the bit tables' is plain.
+    ValueFormat ShownFormat() const;
     int ViewedSlot() const;
     void SetViewPosition(int32_t value);
     void ScrollDataGrid(int request, int thumbPosition);
@@ -68,6 +72,10 @@ private:
     void CloseWithoutRefreshThread();
     void TurnWheelOverGrid(int angle);
     void RunOnWindowThread(const std::function<void()>& call);
+    void ChooseFormat();
+    void ShowFormatControls();
+    void LayOutGridCells(const RefreshTexts& texts);
+    void SetGridCellText(int cell, const char* text, bool mayElide);
 
     RefreshThreadStarter startRefreshThread;
     ControlOptions control;
@@ -80,4 +88,11 @@ private:
     bool logFollowsEnd = true;
     int wheelAngle = 0;   // turned over the grid and not yet a whole notch (fine-grained wheels)
     QTimer stopPoll;   // closing without RefreshThread: waits for the server's stop without blocking
+    // Window thread only: each table's format, and the grid cells' layout as the template places
+    // them and as the last refresh laid them out for its format.
+    ValueFormat tableFormats[kDataTableCount] = {kPlainFormat, kPlainFormat, kPlainFormat, kPlainFormat};
+    QRect templateCellGeometry[kGridCells];
+    int8_t laidOutSpan[kGridCells];
+    bool laidOutTwoLines = false;
+    QFont twoLineFont;
 };

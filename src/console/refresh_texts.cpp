@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "server/connection_statistics.h"
+#include "tables/address_window.h"
 
 namespace {
 
@@ -25,6 +26,40 @@ void ComposeStatistics(const SlotSnapshot& snapshot, uint32_t now, RefreshTexts*
     }
     FormatHexDump(snapshot.lastRequest, snapshot.lastRequestLength, texts->requestDump);
     FormatHexDump(snapshot.lastResponse, snapshot.lastResponseLength, texts->responseDump);
+}
+
+constexpr int kBinaryLineDigits = 8;
+
+// A binary register as its high byte over its low byte: sixteen digits do not fit a cell's width.
+void SplitBinaryText(char* text)
+{
+    for (int i = 2 * kBinaryLineDigits; i > kBinaryLineDigits; --i) {
+        text[i] = text[i - 1];
+    }
+    text[kBinaryLineDigits] = '\n';
+    text[2 * kBinaryLineDigits + 1] = '\0';
+}
+
+bool InWindow(uint32_t address, uint16_t windowFirst, uint16_t windowLast)
+{
+    return address >= windowFirst && address <= windowLast;
+}
+
+// The text of a cell that starts a value of `count` registers at `address`.
+void FormatValueCell(ValueFormat format, uint32_t address, uint16_t windowFirst, uint16_t windowLast,
+                     const uint16_t* registers, int count, int span, char* text)
+{
+    const uint32_t lastAddress = address + static_cast<uint32_t>(count) - 1;
+    if (lastAddress >= kTableSize) {
+        std::snprintf(text, kGridTextSize, "--");
+    } else if (!InWindow(address, windowFirst, windowLast) || !InWindow(lastAddress, windowFirst, windowLast)) {
+        std::snprintf(text, kGridTextSize, "----");
+    } else {
+        FormatValueText(format, registers, GridTextRoom(span), text);
+        if (format.kind == ValueTextKind::kBinary) {
+            SplitBinaryText(text);
+        }
+    }
 }
 
 void EmptyStatistics(RefreshTexts* texts)
@@ -63,16 +98,34 @@ void ComposeConnectionMonitor(const SlotSnapshot snapshots[kSlotCount], int view
     }
 }
 
-void ComposeDataGrid(int32_t start, uint16_t windowFirst, uint16_t windowLast, const uint16_t* values,
-                     int valueCount, RefreshTexts* texts)
+void ComposeDataGrid(int32_t start, uint16_t windowFirst, uint16_t windowLast, ValueFormat format,
+                     const uint16_t* values, int valueCount, RefreshTexts* texts)
 {
     const uint32_t first = static_cast<uint32_t>(start);
     for (int row = 0; row < kGridRows; ++row) {
         FormatNumber(first + static_cast<uint32_t>(kGridColumns * row), texts->rowLabel[row]);
     }
+    const int count = ValueTextRegisterCount(format.kind);
+    texts->twoLineCells = format.kind == ValueTextKind::kBinary;
     for (int i = 0; i < kGridCells; ++i) {
-        const uint32_t value = i < valueCount ? values[i] : 0;
-        FormatGridCell(first + static_cast<uint32_t>(i), windowFirst, windowLast, value, texts->cell[i]);
+        const uint32_t address = first + static_cast<uint32_t>(i);
+        const int span = GridCellSpan(count, i);
+        char* text = texts->cell[i];
+        texts->cellSpan[i] = static_cast<int8_t>(span);
+        if (address >= kTableSize || span == 0) {
+            text[0] = '\0';
+        } else if (!InWindow(address, windowFirst, windowLast)) {
+            std::snprintf(text, kGridTextSize, "----");
+        } else if (span < 0) {
+            std::snprintf(text, kGridTextSize, "%s", kContinuationMark);
+        } else {
+            // The registers past valueCount lie past the table's end, which the cell shows.
+            uint16_t registers[4] = {};
+            for (int k = 0; k < count && i + k < valueCount; ++k) {
+                registers[k] = values[i + k];
+            }
+            FormatValueCell(format, address, windowFirst, windowLast, registers, count, span, text);
+        }
     }
 }
 

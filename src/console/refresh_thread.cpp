@@ -25,12 +25,12 @@ void RefreshDataGrid(const ViewState& view, RefreshTexts* texts)
     const int32_t start = ViewStartOf(view.shownTable).load(std::memory_order_relaxed);
     uint16_t first = 0;
     uint16_t last = 0;
-    uint16_t values[kGridCells] = {};
+    uint16_t values[kGridReadCount] = {};
     const int64_t remaining = static_cast<int64_t>(kTableSize) - start;
-    const int count = remaining < kGridCells ? static_cast<int>(remaining) : kGridCells;
+    const int count = remaining < kGridReadCount ? static_cast<int>(remaining) : kGridReadCount;
     GetTableWindow(view.shownTable, &first, &last);
     PeekTable(view.shownTable, static_cast<uint32_t>(start), static_cast<uint32_t>(count), values);
-    ComposeDataGrid(start, first, last, values, count, texts);
+    ComposeDataGrid(start, first, last, view.format, values, count, texts);
 }
 
 void* RefreshThreadRoutine(void* argument)

@@ -10,6 +10,7 @@ inline constexpr int kRefreshPeriodMilliseconds = 200;
 struct ViewState {
     int viewedSlot;          // the checked View button 1222 + k, or -1
     DataTable shownTable;    // the checked table button
+    ValueFormat format = kPlainFormat;   // the shown table's format
 };
 
 // The main window as RefreshThread sees it. Each call is carried out on the window thread and

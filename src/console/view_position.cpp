@@ -1,9 +1,5 @@
 #include "console/view_position.h"
 
-#include <cstdio>
-
-#include "tables/address_window.h"
-
 std::atomic<int32_t> RegisterViewStart{0};
 std::atomic<int32_t> CoilViewStart{0};
 std::atomic<int32_t> InputRegisterViewStart{0};
@@ -62,15 +58,4 @@ bool ScrollRequestValue(int request, int32_t base, int thumbPosition, int32_t* v
 int32_t GoToValue(uint32_t typed)
 {
     return typed > INT32_MAX ? INT32_MAX : static_cast<int32_t>(typed);
-}
-
-void FormatGridCell(uint32_t address, uint16_t windowFirst, uint16_t windowLast, uint32_t value, char* text)
-{
-    if (address >= kTableSize) {
-        text[0] = '\0';
-    } else if (address < windowFirst || address > windowLast) {
-        std::snprintf(text, kGridCellTextSize, "----");
-    } else {
-        std::snprintf(text, kGridCellTextSize, "%u", value);
-    }
 }

@@ -50,8 +50,3 @@ bool ScrollRequestValue(int request, int32_t base, int thumbPosition, int32_t* v
 // would turn negative as a signed 32-bit value and land on the first row; like every other
 // number past the table they go to the last row instead.
 int32_t GoToValue(uint32_t typed);
-
-// The text of grid cell `address`: blank past the table, "----" outside the table's window,
-// otherwise the value in unsigned decimal. The buffer holds at least kGridCellTextSize bytes.
-inline constexpr int kGridCellTextSize = 12;
-void FormatGridCell(uint32_t address, uint16_t windowFirst, uint16_t windowLast, uint32_t value, char* text);

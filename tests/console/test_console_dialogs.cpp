@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -34,6 +35,7 @@ private slots:
     void editValuesWritesTheSelectedTable_data();
     void editValuesWritesTheSelectedTable();
     void editValuesDisablesAddressesPastTheTable();
+    void float32CdabIsShownAndEditedAsOneValue();
     void configureShowsTheCurrentSettings();
     void configureOkWithoutChangesKeepsEverything();
     void configureRefusals_data();
@@ -326,6 +328,56 @@ void ConsoleDialogsTest::editValuesDisablesAddressesPastTheTable()
     QCOMPARE(Register(65535), uint16_t{7});
     QCOMPARE(Register(0), uint16_t{0});   // nothing wrapped round to the start
     QCOMPARE(Register(3), uint16_t{0});
+}
+
+void ConsoleDialogsTest::float32CdabIsShownAndEditedAsOneValue()
+{
+    const uint16_t pi[2] = {0xF5C3, 0x4048};   // 3.14f, 0x4048F5C3, words swapped
+    PokeRegisters(100, 2, pi);
+    fixture.window->SetViewPosition(100);
+    auto* formatList = qobject_cast<QComboBox*>(fixture.window->Control(1260));
+    auto* orderList = qobject_cast<QComboBox*>(fixture.window->Control(1261));
+    QVERIFY(!orderList->isEnabled());   // unsigned has no order
+    formatList->setCurrentIndex(formatList->findText(QStringLiteral("float32")));
+    orderList->setCurrentIndex(orderList->findText(QStringLiteral("CDAB")));
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), QStringLiteral("3.14"), kCycleWaitMs);
+    QVERIFY(!fixture.window->Control(1180)->isVisible());   // the value's second cell is in its box
+
+    // The format belongs to the table: the input registers keep theirs, the coils have none.
+    QTest::mouseClick(fixture.window->Control(kTableButtons[2]), Qt::LeftButton);
+    QCOMPARE(formatList->currentText(), QStringLiteral("unsigned"));
+    QTest::mouseClick(fixture.window->Control(kTableButtons[0]), Qt::LeftButton);
+    QVERIFY(!formatList->isEnabled());
+    QTest::mouseClick(fixture.window->Control(kTableButtons[3]), Qt::LeftButton);
+    QCOMPARE(formatList->currentText() + QLatin1Char(' ') + orderList->currentText(), QStringLiteral("float32 CDAB"));
+
+    MessageSeen refusal;
+    MessageSeen none;
+    bool secondBoxShown = true;
+    WhenModalOpens([&](QWidget* dialog) {
+        QApplication::setActiveWindow(dialog);
+        secondBoxShown = In<QLineEdit>(dialog, 3001)->isVisible();
+        Type(dialog, 3000, QStringLiteral("-2.5"));
+        Type(dialog, 3002, QStringLiteral("3.5e38"));   // past float32's largest
+        AnswerMessageBox(dialog, &refusal);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
+        QCOMPARE(Register(100), uint16_t{0xF5C3});   // nothing written yet
+        Type(dialog, 3002, QStringLiteral("1e3"));
+        AnswerMessageBox(dialog, &none);
+        QTest::mouseClick(In<QPushButton>(dialog, kOkCommand), Qt::LeftButton);
+    });
+    QTest::mouseClick(fixture.window->Control(1209), Qt::LeftButton);
+    QVERIFY(!secondBoxShown);
+    QCOMPARE(refusal.text, QStringLiteral("The value for holding register 102 must be a number from -3.4028235e+38 to "
+                                          "3.4028235e+38."));
+    QVERIFY2(!none.shown, qPrintable(none.text));
+    const QList<uint16_t> expected{0x0000, 0xC020, 0x0000, 0x447A};   // -2.5f and 1000.0f, words swapped
+    QList<uint16_t> written;
+    for (uint32_t address = 100; address < 104; ++address) {
+        written << Register(address);
+    }
+    QCOMPARE(written, expected);
+    QTRY_COMPARE_WITH_TIMEOUT(fixture.Text(1179), QStringLiteral("-2.5"), kCycleWaitMs);
 }
 
 void ConsoleDialogsTest::configureShowsTheCurrentSettings()

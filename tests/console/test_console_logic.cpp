@@ -13,6 +13,7 @@
 #include "console/hex_dump.h"
 #include "console/refresh_texts.h"
 #include "console/view_position.h"
+#include "tables/address_window.h"
 
 class ConsoleLogicTest : public QObject {
     Q_OBJECT
@@ -27,6 +28,8 @@ private slots:
     void hexDumpOfLargestAdu();
     void editValues_data();
     void editValues();
+    void editValuesInAFormat_data();
+    void editValuesInAFormat();
     void dialogNumber_data();
     void dialogNumber();
     void dataAreaChecks_data();
@@ -43,6 +46,7 @@ private slots:
     void monitorEmptiesStatisticsOfAFreeViewedSlot();
     void monitorOfASlotWithoutTransactions();
     void gridTextsAtTheEndOfTheTable();
+    void gridTextsOfAFourRegisterFormat();
     void captionChangesOnlyOnTransitions();
 };
 
@@ -243,6 +247,62 @@ void ConsoleLogicTest::editValues()
     }
 }
 
+void ConsoleLogicTest::editValuesInAFormat_data()
+{
+    QTest::addColumn<int>("kind");   // ValueTextKind
+    QTest::addColumn<int>("order");  // ValueOrder
+    QTest::addColumn<int>("viewStart");
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<int>>("registers");   // written from box on; empty: nothing
+    QTest::addColumn<QString>("message");
+    const int float32 = static_cast<int>(ValueTextKind::kFloat32);
+    const int int64 = static_cast<int>(ValueTextKind::kInt64);
+    const int cdab = static_cast<int>(ValueOrder::kCdab);
+    QTest::newRow("float32 CDAB") << float32 << cdab << 100 << 2 << QByteArray("3.14") << QList<int>{0xF5C3, 0x4048}
+                                  << QString();
+    QTest::newRow("signed -1") << static_cast<int>(ValueTextKind::kSigned) << 0 << 100 << 3 << QByteArray("-1")
+                               << QList<int>{65535} << QString();
+    QTest::newRow("a value's second box is not read") << float32 << cdab << 100 << 3 << QByteArray("junk")
+                                                      << QList<int>{} << QString();
+    QTest::newRow("int64 at 65534 would pass the table's end")
+        << int64 << 0 << 65510 << 24 << QByteArray("1") << QList<int>{} << QString();
+    QTest::newRow("int64 at 65530 ends at 65533") << int64 << 0 << 65510 << 20 << QByteArray("-2")
+                                                  << QList<int>{0xFFFF, 0xFFFF, 0xFFFF, 0xFFFE} << QString();
+    QTest::newRow("hex refused")
+        << static_cast<int>(ValueTextKind::kHex) << 0 << 100 << 5 << QByteArray("0x10000") << QList<int>{}
+        << QStringLiteral("The value for holding register 105 must be a hexadecimal number from 0x0000 to 0xFFFF.");
+    QTest::newRow("float32 refused")
+        << float32 << cdab << 100 << 4 << QByteArray("3.5e38") << QList<int>{}
+        << QStringLiteral("The value for holding register 104 must be a number from -3.4028235e+38 to 3.4028235e+38.");
+}
+
+void ConsoleLogicTest::editValuesInAFormat()
+{
+    QFETCH(int, kind);
+    QFETCH(int, order);
+    QFETCH(int, viewStart);
+    QFETCH(int, box);
+    QFETCH(QByteArray, text);
+    QFETCH(QList<int>, registers);
+    QFETCH(QString, message);
+    const char* texts[kGridCells];
+    for (const char*& boxText : texts) {
+        boxText = "";
+    }
+    texts[box] = text.constData();
+    const ValueFormat format{static_cast<ValueTextKind>(kind), static_cast<ValueOrder>(order)};
+    const EditValuesReading reading = ReadEditValues(texts, DataTable::HoldingRegisters, viewStart, format);
+    QCOMPARE(QString::fromLatin1(reading.message), message);
+    QCOMPARE(reading.refusedBox, message.isEmpty() ? -1 : box);
+    QCOMPARE(reading.filled[box], !registers.isEmpty());
+    QList<int> written;
+    for (int k = 0; reading.filled[box] && k < reading.registerCount; ++k) {
+        written << reading.values[box + k];
+    }
+    QCOMPARE(written, registers);
+}
+
 void ConsoleLogicTest::dialogNumber_data()
 {
     QTest::addColumn<QByteArray>("text");
@@ -421,9 +481,16 @@ void ConsoleLogicTest::gridCell()
     QFETCH(uint, first);
     QFETCH(uint, last);
     QFETCH(uint, value);
-    char text[kGridCellTextSize];
-    FormatGridCell(address, static_cast<uint16_t>(first), static_cast<uint16_t>(last), value, text);
-    QTEST(QString::fromLatin1(text), "text");
+    // The cell in a grid whose row holds it, in the format the grid starts with.
+    const uint32_t start = address / kGridColumns * kGridColumns;
+    const int cell = static_cast<int>(address - start);
+    uint16_t values[kGridReadCount] = {};
+    values[cell] = static_cast<uint16_t>(value);
+    const int count = static_cast<int>(qMin<uint32_t>(kGridReadCount, kTableSize - qMin(start, kTableSize)));
+    RefreshTexts texts{};
+    ComposeDataGrid(static_cast<int32_t>(start), static_cast<uint16_t>(first), static_cast<uint16_t>(last),
+                    kPlainFormat, values, count, &texts);
+    QTEST(QString::fromLatin1(texts.cell[cell]), "text");
 }
 
 void ConsoleLogicTest::commandLine_data()
@@ -573,7 +640,7 @@ void ConsoleLogicTest::gridTextsAtTheEndOfTheTable()
         values[i] = static_cast<uint16_t>(65000 + i);
     }
     RefreshTexts texts{};
-    ComposeDataGrid(65510, 0, 65533, values, 26, &texts);
+    ComposeDataGrid(65510, 0, 65533, kPlainFormat, values, 26, &texts);
     QCOMPARE(Text(texts.rowLabel[0]), QStringLiteral("65510"));
     QCOMPARE(Text(texts.rowLabel[2]), QStringLiteral("65530"));
     QCOMPARE(Text(texts.cell[0]), QStringLiteral("65000"));
@@ -583,6 +650,45 @@ void ConsoleLogicTest::gridTextsAtTheEndOfTheTable()
     for (int i = 26; i < 30; ++i) {
         QCOMPARE(Text(texts.cell[i]), QString());   // 65,536 and on: past the table
     }
+}
+
+void ConsoleLogicTest::gridTextsOfAFourRegisterFormat()
+{
+    // int64 ABCD from 65510 on, in a window of 65512 to 65535: values start at every fourth cell.
+    uint16_t values[26] = {};
+    values[7] = 5;   // 65514 ... 65517
+    for (int i = 16; i < 20; ++i) {
+        values[i] = 0xFFFF;   // 65526 ... 65529
+    }
+    RefreshTexts texts{};
+    ComposeDataGrid(65510, 65512, 65535, ValueFormat{ValueTextKind::kInt64, ValueOrder::kAbcd}, values, 26, &texts);
+    const struct {
+        int cell;
+        const char* text;
+        int span;
+    } expected[] = {
+        {0, "----", 4},   // 65510: outside the window
+        {1, "", 0},       // covered by its value's box
+        {4, "5", 4},
+        {8, "0", 2},      // 65518 ... 65521: two cells in this row
+        {10, "\xB7\xB7", -1},   // and two in the next
+        {11, "\xB7\xB7", -1},
+        {16, "-1", 4},
+        {20, "0", 4},     // 65530 ... 65533
+        {24, "--", 4},    // 65534 ... 65537: past the table
+        {26, "", 0},
+    };
+    for (const auto& cell : expected) {
+        QCOMPARE(Text(texts.cell[cell.cell]), QString::fromLatin1(cell.text));
+        QCOMPARE(static_cast<int>(texts.cellSpan[cell.cell]), cell.span);
+    }
+    QVERIFY(!texts.twoLineCells);
+
+    // Binary shows its high byte over its low byte.
+    values[0] = 0x12F0;
+    ComposeDataGrid(0, 0, 65535, ValueFormat{ValueTextKind::kBinary, ValueOrder::kAbcd}, values, 26, &texts);
+    QCOMPARE(Text(texts.cell[0]), QStringLiteral("00010010\n11110000"));
+    QVERIFY(texts.twoLineCells);
 }
 
 void ConsoleLogicTest::captionChangesOnlyOnTransitions()
