@@ -1,7 +1,8 @@
 // Takes a screenshot of the console (not part of Parvane): runs the console as the program does on
 // a free loopback port, starts modbus_demo_client against it, waits until its requests show in
-// the window, saves the window as a PNG and closes it. Bounded to 30 seconds.
+// the window, shows the client's float32 CDAB values, saves the window as a PNG and closes it. Bounded to 30 seconds.
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -17,6 +18,9 @@
 #include "server/slot_table.h"
 
 namespace {
+
+constexpr int kFormatList = 1260;
+constexpr int kOrderList = 1261;
 
 int BusySlots(uint32_t* requestsInFirst)
 {
@@ -65,7 +69,13 @@ int main(int argc, char* argv[])
                 window->close();
             } else if (IsServerRunning() && clientProcess.state() == QProcess::NotRunning && !saved) {
                 clientProcess.start(client, {QString::number(port), QStringLiteral("20")});
-            } else if (BusySlots(&requests) == 3 && requests >= 4 && !saved) {
+            } else if (BusySlots(&requests) == 3 && requests >= 5 && !saved) {
+                // The client's float32 CDAB values, as the operator would choose to see them.
+                auto* formatList = qobject_cast<QComboBox*>(window->Control(kFormatList));
+                auto* orderList = qobject_cast<QComboBox*>(window->Control(kOrderList));
+                formatList->setCurrentIndex(formatList->findText(QStringLiteral("float32")));
+                orderList->setCurrentIndex(orderList->findText(QStringLiteral("CDAB")));
+                window->SetViewPosition(10);
                 // Three refresh cycles later the window shows all of it.
                 poll->stop();
                 QTimer::singleShot(3 * kRefreshPeriodMilliseconds, window, [&, window] {

@@ -1,5 +1,6 @@
 // A small Modbus/TCP client for screenshots and manual trials (not part of Parvane): opens three
-// connections to 127.0.0.1:PORT, makes a few requests on the first two, keeps all three open for
+// connections to 127.0.0.1:PORT, makes a few requests on the first two (five float32 CDAB values
+// among them, at addresses 10 to 19), keeps all three open for
 // SECONDS and ends. With "idle" it opens four connections and sends nothing (for measuring what
 // the console costs while clients sit idle). Bounded: at most 100 connection attempts, 50 ms apart.
 #include <modbus/modbus.h>
@@ -62,6 +63,16 @@ int main(int argc, char* argv[])
     modbus_read_registers(clients[0], 0, 10, read);
     modbus_read_registers(clients[0], 65530, 10, read);   // past the table: an exception answer
     modbus_read_registers(clients[0], 0, 10, read);
+    // Readings as a device may hold them: float32 with the words swapped (CDAB), from address 10.
+    const float readings[5] = {21.5F, -40.0F, 3.1415927F, 1013.25F, 0.001F};
+    uint16_t floats[10];
+    for (int i = 0; i < 5; ++i) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &readings[i], sizeof bits);
+        floats[2 * i] = static_cast<uint16_t>(bits);            // CD
+        floats[2 * i + 1] = static_cast<uint16_t>(bits >> 16);  // AB
+    }
+    modbus_write_registers(clients[0], 10, 10, floats);
     modbus_write_bit(clients[1], 3, 1);
     uint8_t coils[16];
     modbus_read_bits(clients[1], 0, 16, coils);
