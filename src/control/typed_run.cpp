@@ -25,7 +25,7 @@ const char* TypeRule(ValueType type)
     case ValueType::kInt32: return "a whole number from -2147483648 to 2147483647";
     case ValueType::kUint64: return "a whole number from 0 to 18446744073709551615";
     case ValueType::kInt64: return "a whole number from -9223372036854775808 to 9223372036854775807";
-    case ValueType::kFloat32: return "a number from -3.4028234663852886e+38 to 3.4028234663852886e+38";
+    case ValueType::kFloat32: return "a number from -3.4028235e+38 to 3.4028235e+38";
     case ValueType::kFloat64: return "a finite number";
     case ValueType::kAscii: break;
     }
