@@ -132,12 +132,14 @@ bool CheckTypedValues(const json& list, const std::string& path, ValueType type,
         *problem = listPath + ": expected a list of " + ValueTypeName(type) + " values";
         return false;
     }
-    if (list.empty()) {
+    // A JSON string's size() is 1, as any scalar's: its characters are counted from the text.
+    const uint64_t count =
+        type == ValueType::kAscii ? list.get_ref<const std::string&>().size() : list.size();
+    if (count == 0) {
         *problem = listPath + (type == ValueType::kAscii ? ": must hold at least one character"
                                                           : ": must hold at least one value");
         return false;
     }
-    const uint64_t count = list.size();
     const uint64_t registers = TypedRegisterCount(type, count);
     if (start + registers > kTableSize) {
         *problem = Where(path) + "the run from " + std::to_string(start) + " with " + TypedCountText(type, count) +
