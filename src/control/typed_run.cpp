@@ -133,8 +133,7 @@ bool CheckTypedValues(const json& list, const std::string& path, ValueType type,
         return false;
     }
     // A JSON string's size() is 1, as any scalar's: its characters are counted from the text.
-    const uint64_t count =
-        type == ValueType::kAscii ? list.get_ref<const std::string&>().size() : list.size();
+    const uint64_t count = type == ValueType::kAscii ? list.get_ref<const std::string&>().size() : list.size();
     if (count == 0) {
         *problem = listPath + (type == ValueType::kAscii ? ": must hold at least one character"
                                                           : ": must hold at least one value");
@@ -176,7 +175,8 @@ uint64_t TypedRegisterCount(ValueType type, uint64_t count)
 
 std::string TypedCountText(ValueType type, uint64_t count)
 {
-    const std::string values = type == ValueType::kAscii ? " characters" : std::string(" ") + ValueTypeName(type) + " values";
+    const std::string values =
+        type == ValueType::kAscii ? " characters" : std::string(" ") + ValueTypeName(type) + " values";
     return std::to_string(count) + values + " (" + std::to_string(TypedRegisterCount(type, count)) + " registers)";
 }
 
