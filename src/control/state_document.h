@@ -17,9 +17,9 @@
 // It stands for all of the state: a cell that no run names is 0, and settings that the config
 // leaves out (or a missing config) are a fresh launch's, whole windows and every code enabled, and so
 // are device identification objects that deviceId leaves out (or all of them without one). Runs
-// may overlap; a later run's values win. A register run may be written as typed values
-// (typed_run.h); it is saved back as plain registers. A document without inputRegisters or discreteInputs (as
+// may overlap; a later run's values win. A document without inputRegisters or discreteInputs (as
 // programs that served only coils and holding registers wrote them) leaves those tables zero.
+// A register run may give typed values (typed_run.h); the state is saved as plain registers.
 
 inline constexpr const char* kStateFormat = "parvane-state";
 inline constexpr unsigned kStateVersion = 1;
