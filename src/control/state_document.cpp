@@ -7,6 +7,7 @@
 #include "control/config_document.h"
 #include "control/device_id_document.h"
 #include "control/json_rules.h"
+#include "control/typed_run.h"
 #include "tables/address_window.h"
 #include "tables/coil_table.h"
 #include "tables/discrete_input_table.h"
@@ -136,9 +137,9 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
                                problem)) {
         return false;
     }
-    if (!ParseRuns(document, "registers", ParseRegisterRun, &read.registers, problem) ||
+    if (!ParseRuns(document, "registers", ParseTypedRegisterRun, &read.registers, problem) ||
         !ParseRuns(document, "coils", ParseCoilRun, &read.coils, problem) ||
-        !ParseRuns(document, "inputRegisters", ParseRegisterRun, &read.inputRegisters, problem) ||
+        !ParseRuns(document, "inputRegisters", ParseTypedRegisterRun, &read.inputRegisters, problem) ||
         !ParseRuns(document, "discreteInputs", ParseCoilRun, &read.discreteInputs, problem)) {
         return false;
     }

@@ -19,6 +19,7 @@
 // are device identification objects that deviceId leaves out (or all of them without one). Runs
 // may overlap; a later run's values win. A document without inputRegisters or discreteInputs (as
 // programs that served only coils and holding registers wrote them) leaves those tables zero.
+// A register run may give typed values (typed_run.h); the state is saved as plain registers.
 
 inline constexpr const char* kStateFormat = "parvane-state";
 inline constexpr unsigned kStateVersion = 1;

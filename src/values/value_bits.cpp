@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -119,7 +118,10 @@ bool BitsFromReal(ValueType type, double number, uint64_t* bits)
         return true;
     }
     if (type == ValueType::kFloat32) {
-        if (std::isfinite(number) && std::fabs(number) > std::numeric_limits<float>::max()) {
+        // Numbers a little past the largest float round down to it: the shortest texts of that
+        // float (3.4028235e+38, or 3.40282347e+38 with nine digits) are such numbers. Halfway to
+        // the next power of two and beyond, they round to infinity.
+        if (std::isfinite(number) && std::fabs(number) >= 0x1.ffffffp+127) {
             return false;
         }
         *bits = FloatBits(static_cast<float>(number));

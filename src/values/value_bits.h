@@ -14,7 +14,7 @@ void PlaceValueBits(ValueType type, ValueOrder order, uint64_t bits, uint16_t* r
 uint64_t TakeValueBits(ValueType type, ValueOrder order, const uint16_t* registers);
 
 // Numbers to bits. False when the type cannot hold the number: outside an integer type's range, a
-// fraction for an integer type, a finite number beyond float32's range. NaN and the infinities are
+// fraction for an integer type, a finite number that float32 would round to infinity. NaN and the infinities are
 // float values and pass for the float types only.
 bool BitsFromSigned(ValueType type, int64_t number, uint64_t* bits);
 bool BitsFromUnsigned(ValueType type, uint64_t number, uint64_t* bits);

@@ -15,6 +15,7 @@
 #include "control/json_rules.h"
 #include "control/state_document.h"
 #include "control/state_file.h"
+#include "control/typed_run.h"
 #include "control/value_run.h"
 #include "modbus/function_codes.h"
 #include "parvane_version.h"
@@ -288,6 +289,29 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
                                {"inputRegisters", after["inputRegisters"]},
                                {"discreteInputs", after["discreteInputs"]}};
         EXPECT_EQ(BuildStateDocument(), expected);
+    }
+}
+
+// Register images as a typed GET answers them: floats JSON cannot write (NaN, the infinities) as
+// null, a float32 by its shortest text, ASCII with its NULs as they stand.
+TEST(TypedRunTest, RegistersReadAsValuesThatJsonCanWrite)
+{
+    const struct {
+        ValueType type;
+        ValueOrder order;
+        std::vector<uint16_t> registers;
+        size_t count;
+        std::string values;
+    } cases[] = {
+        {ValueType::kFloat32, ValueOrder::kAbcd, {0x7FC0, 0x0000, 0xFF80, 0x0000, 0x4048, 0xF5C3}, 3, "[null,null,3.14]"},
+        {ValueType::kFloat32, ValueOrder::kCdab, {0xF5C3, 0x4048}, 1, "[3.14]"},
+        {ValueType::kFloat64, ValueOrder::kDcba, {0x0000, 0x0000, 0x0000, 0xF07F, 0, 0, 0, 0xF0BF}, 2, "[null,-1.0]"},
+        {ValueType::kInt16, ValueOrder::kBadc, {0xFFFF, 0x0080}, 2, "[-1,-32768]"},
+        {ValueType::kAscii, ValueOrder::kAbcd, {0x4142, 0x4300}, 4, "\"ABC\\u0000\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.values);
+        EXPECT_EQ(TypedValuesDocument(c.type, c.order, c.registers.data(), c.count).dump(), c.values);
     }
 }
 

@@ -141,6 +141,47 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"POST", "/api/v1/registers", R"({"start": 0, "values": [1]})", kToken, 405,
          "POST is not allowed on /api/v1/registers; use GET, PUT"},
 
+        // Typed runs: a value the type cannot hold, named with the type's range; a type, an order or
+        // a run past the table's end; and bits, which have no type.
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "uint32", "values": [1, -1]})", kToken, 400,
+         "values[1]: -1 is not a uint32 (a whole number from 0 to 4294967295)"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "int16", "order": "DCBA", "values": [3.5]})", kToken,
+         400, "values[0]: 3.5 is not an int16 (a whole number from -32768 to 32767)"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "int64", "values": [9223372036854775808]})", kToken, 400,
+         "values[0]: 9223372036854775808 is not an int64 (a whole number from -9223372036854775808 to "
+         "9223372036854775807)"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "float32", "values": [1, 1e39]})", kToken, 400,
+         "values[1]: 1e+39 is not a float32 (a number from -3.4028235e+38 to 3.4028235e+38)"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "float64", "values": ["1"]})", kToken, 400,
+         R"(values[0]: "1" is not a float64 (a finite number))"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "ascii", "values": "caf\u00e9"})", kToken, 400,
+         "values: must be ASCII (bytes 0 to 127), got byte 195 at 3"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "ascii", "values": ""})", kToken, 400,
+         "values: must hold at least one character"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "ascii", "values": ["AB"]})", kToken, 400,
+         "values: expected one string for type ascii, got a list"},
+        {"PUT", "/api/v1/registers", R"({"start": 0, "type": "float", "values": [1]})", kToken, 400,
+         "type: 'float' is not one of uint16, int16, uint32, int32, float32, uint64, int64, float64, ascii"},
+        {"PUT", "/api/v1/input-registers", R"({"start": 0, "order": "ABDC", "values": [1]})", kToken, 400,
+         "order: 'ABDC' is not one of ABCD, CDAB, BADC, DCBA"},
+        {"PUT", "/api/v1/input-registers", R"({"start": 65534, "type": "ascii", "values": "abcde"})", kToken, 400,
+         "the run from 65534 with 5 characters (3 registers) passes address 65535"},
+        {"GET", "/api/v1/registers?start=65535&count=1&type=float32", "", kToken, 400,
+         "start + count: 65535 + 1 float32 values (2 registers) is past 65536, the end of the table"},
+        {"GET", "/api/v1/input-registers?start=0&count=1&type=int8", "", kToken, 400,
+         "type: 'int8' is not one of uint16, int16, uint32, int32, float32, uint64, int64, float64, ascii"},
+        {"PUT", "/api/v1/coils", R"({"start": 0, "type": "uint16", "values": [1]})", kToken, 400,
+         "type and order are for registers; coils and discrete inputs hold single bits"},
+        {"GET", "/api/v1/discrete-inputs?start=0&count=1&order=ABCD", "", kToken, 400,
+         "type and order are for registers; coils and discrete inputs hold single bits"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1,
+             "registers": [{"start": 0, "values": [9]}, {"start": 10, "type": "int16", "values": [1, 3.5]}]})",
+         kToken, 400, "registers[1].values[1]: 3.5 is not an int16 (a whole number from -32768 to 32767)"},
+        {"PUT", "/api/v1/state",
+         R"({"format": "parvane-state", "version": 1, "inputRegisters": [{"start": 65533, "type": "int64", "values": [1]}]})",
+         kToken, 400, "inputRegisters[0]: the run from 65533 with 1 int64 values (4 registers) passes address 65535"},
+
         {"PUT", "/api/v1/coils", "", kToken, 400, "not JSON (syntax error at byte 1)"},
         {"PUT", "/api/v1/coils", R"({"start": 0, "values": [0, 0, "1"]})", kToken, 400,
          R"(values[2]: "1" is not one of 0, 1, true, false)"},
@@ -451,6 +492,16 @@ TEST_F(HttpApiTest, StatePutReplacesEverythingAndRoundTripsThroughGet)
          R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"Modbus/TCP test server"},)"
          R"("registers":[{"start":10,"values":[1]},{"start":12,"values":[2]}],"coils":[],)"
          R"("inputRegisters":[],"discreteInputs":[]})"},
+        // Typed runs load as their registers and are saved as plain ones.
+        {R"({"format": "parvane-state", "version": 1, "registers": [{"start": 10, "type": "float32", "order": "CDAB",)"
+         R"( "values": [3.14]}], "inputRegisters": [{"start": 0, "type": "ascii", "order": "BADC", "values": "ABC"}]})",
+         R"({"format":"parvane-state","version":1,"config":{"registers":{"start":0,"size":65536},)"
+         R"("coils":{"start":0,"size":65536},"inputRegisters":{"start":0,"size":65536},)"
+         R"("discreteInputs":{"start":0,"size":65536},"disabledFunctions":[],"standardLimits":false,"unitIds":null,"unknownUnit":"none"},)"
+         R"("deviceId":{"VendorName":"Parvane","ProductCode":"parvane","MajorMinorRevision":")" PARVANE_VERSION
+         R"(","VendorUrl":"","ProductName":"Parvane","ModelName":"Modbus/TCP test server"},)"
+         R"("registers":[{"start":10,"values":[62915,16456]}],"coils":[],)"
+         R"("inputRegisters":[{"start":0,"values":[16961,67]}],"discreteInputs":[]})"},
         {fullText, fullText},
     };
     for (const auto& step : steps) {

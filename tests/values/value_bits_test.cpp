@@ -67,6 +67,9 @@ TEST(ValueBitsTest, NumbersAreRefusedExactlyWhereTheTypeCannotHoldThem)
     EXPECT_TRUE(BitsFromReal(ValueType::kFloat32, NAN, &bits));
     EXPECT_TRUE(std::isnan(RealFromBits(ValueType::kFloat32, bits)));
     EXPECT_FALSE(BitsFromReal(ValueType::kFloat32, 1e39, &bits));
+    EXPECT_TRUE(BitsFromReal(ValueType::kFloat32, 3.4028235e+38, &bits));   // the largest float's shortest text
+    EXPECT_EQ(bits, 0x7F7FFFFFu);
+    EXPECT_FALSE(BitsFromReal(ValueType::kFloat32, 0x1.ffffffp+127, &bits));   // halfway to 2^128 rounds up
     EXPECT_TRUE(BitsFromReal(ValueType::kFloat64, 1e300, &bits));
     EXPECT_TRUE(BitsFromSigned(ValueType::kFloat32, -3, &bits));
     EXPECT_EQ(RealFromBits(ValueType::kFloat32, bits), -3.0);
