@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 
 #include "log/capturing_log_target.h"
 #include "log/event_log.h"
 #include "log/winsock_error_text.h"
-#include "platform/winsock_error.h"
+#include "support/system_error_samples.h"
 
 namespace {
 
@@ -58,14 +57,14 @@ TEST_F(EventLogTest, SocketErrorNamesTheErrorInWinSockOrSystemWords)
     struct Case {
         const char* what;
         int number;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"Unable to bind listen socket", 10048,
          "ERROR: Unable to bind listen socket : WSAEADDRINUSE: Address already in use"},
-        // An errno without a WinSock counterpart: its number and the system's text, not nothing.
-        {"Listen thread terminated abnormally", WinSockErrorFromErrno(EPROTO),
-         "ERROR: Listen thread terminated abnormally : 71 Protocol error"},
-        {"WSARecv()", WinSockErrorFromErrno(ENOENT), "ERROR: WSARecv() : 2 No such file or directory"},
+        // A system error without a WinSock text: its number and the system's text, not nothing.
+        {"Listen thread terminated abnormally", SystemErrorSamples[0].number,
+         "ERROR: Listen thread terminated abnormally : " + std::string(SystemErrorSamples[0].words)},
+        {"WSARecv()", SystemErrorSamples[1].number, "ERROR: WSARecv() : " + std::string(SystemErrorSamples[1].words)},
         // A number that neither table knows ends in the colon and one blank.
         {"Unable to create listen socket", 12345, "ERROR: Unable to create listen socket : "},
     };
