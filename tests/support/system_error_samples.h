@@ -5,6 +5,7 @@
 struct SystemErrorSample {
     int number;
     const char* words;   // as the log shows them after "ERROR: what : "
+    bool wordsExact;     // false: the log shows `words` and then more of the system's own
 };
 
 inline constexpr int kSystemErrorSamples = 2;

@@ -293,12 +293,11 @@ int ShutdownSocket(SocketHandle socket)
 
 int ShutdownReceive(SocketHandle socket)
 {
-    // The shutdown makes every later receive end at once; the cancel ends the one already waiting.
-    if (shutdown(Native(socket), SD_RECEIVE) != 0) {
-        return WSAGetLastError();
-    }
+    // The shutdown makes every later receive end at once; the cancel ends the one already waiting,
+    // even when the shutdown failed (a connection the peer has reset).
+    int error = shutdown(Native(socket), SD_RECEIVE) != 0 ? WSAGetLastError() : 0;
     CancelPendingCalls(socket);
-    return 0;
+    return error;
 }
 
 bool GetLocalHostName(char* name, int nameSize)

@@ -45,6 +45,7 @@ int AcceptErrorFromWinSock(int number)
 {
     switch (number) {
     case WSAECONNRESET:   // the peer reset the connection while it waited in the backlog
+    case WSAENOTCONN:     // the same under Wine, which reports such a connection as not connected
     case WSAECONNABORTED:
     case WSAENETDOWN:
     case WSAEHOSTUNREACH:

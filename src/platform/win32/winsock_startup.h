@@ -7,8 +7,8 @@
 int EnsureWinSock();
 
 // The WinSock number of a failed accept as the listener reads it: a pending connection that the
-// peer reset before it was taken gives 10061 like any connection that went away, so that the
-// listener accepts again; the rest unchanged.
+// peer reset before it was taken (10054 under Windows, 10057 under Wine) gives 10061 like any
+// connection that went away, so that the listener accepts again; the rest unchanged.
 int AcceptErrorFromWinSock(int number);
 
 // Whether a failed receive only means that no more bytes will come: the receiving side was shut
