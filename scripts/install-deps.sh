@@ -16,6 +16,10 @@ packages=(
   librsvg2-bin                            # icon bitmaps rendered from the SVG at build time
   dpkg-dev desktop-file-utils man-db      # the Debian package, its dependencies, its checks
   libpcap-dev tshark                      # capture files, and the decoder that reads them back
+  # The Windows build (scripts/build-windows.sh, scripts/test-windows.sh): the mingw-w64 cross
+  # compiler with the posix thread model (std::thread and std::mutex), GoogleTest's sources to build
+  # with it, and Wine to run the .exe files here.
+  g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64
 )
 
 missing=()

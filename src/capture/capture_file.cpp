@@ -258,3 +258,8 @@ bool IsCapturing(std::string* path)
     *path = CapturePath;
     return true;
 }
+
+bool CaptureAvailable()
+{
+    return true;
+}

@@ -17,3 +17,6 @@ void StopCapture();
 
 // True while a capture runs, with its file in *path.
 bool IsCapturing(std::string* path);
+
+// False in a build made without libpcap, where every StartCapture is refused.
+bool CaptureAvailable();

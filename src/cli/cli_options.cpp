@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
+#include "capture/capture_file.h"
 #include "modbus/function_codes.h"
+#include "platform/stop_signals.h"
 #include "server/listen_options.h"
 #include "server/unit_list.h"
 #include "tables/address_window.h"
@@ -125,18 +127,21 @@ const char* CliUsage()
         "                          default: every unit)\n"
         "  --unknown-unit ANSWER   what a request for another unit gets: none (no response, as from a\n"
         "                          gateway without such a device; the default) or exception (code 11)\n"
-        "  --trace                 also print each transaction's request and response in hex\n"
-        "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
-        "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp), flushed after every\n"
-        "                          response\n" +
+        "  --trace                 also print each transaction's request and response in hex\n" +
+        std::string(CaptureAvailable()
+                        ? "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
+                          "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp), flushed after every\n"
+                          "                          response\n"
+                        : "  --capture FILE          not available in this build (made without libpcap): refused\n") +
         std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "\n"
-        "Stops in order on SIGINT, SIGTERM or SIGHUP and exits 0; exits 1 when the server cannot start\n"
-        "or stops abnormally (with --http only a signal ends the run), 2 on a bad option. Ports below\n"
-        "1024 need root or the capability CAP_NET_BIND_SERVICE. Log lines that standard output does\n"
-        "not take in time are dropped and counted; the server never waits for its reader.\n";
+        "Stops in order on " + StopRequestNames() + " and exits 0.\n"
+        "Exits 1 when the server cannot start or stops abnormally (with --http only such a stop request\n"
+        "ends the run), 2 on a bad option. Ports below 1024 need root or the capability\n"
+        "CAP_NET_BIND_SERVICE. Log lines that standard output does not take in time are dropped and\n"
+        "counted; the server never waits for its reader.\n";
     return usage.c_str();
 }
 

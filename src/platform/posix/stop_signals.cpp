@@ -35,3 +35,8 @@ int WaitForStopSignal(int milliseconds)
     int received = sigtimedwait(&signals, nullptr, &timeout);
     return received > 0 ? received : 0;
 }
+
+const char* StopRequestNames()
+{
+    return "SIGINT, SIGTERM or SIGHUP";
+}

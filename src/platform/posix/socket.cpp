@@ -2,7 +2,6 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -268,13 +267,4 @@ void FormatEndpoint(const SocketAddress& address, char* text)
     const bool ipv6 = address.family == AddressFamily::kIpv6;
     inet_ntop(ipv6 ? AF_INET6 : AF_INET, address.bytes, addressText, sizeof addressText);
     FormatEndpointOf(addressText, address.port, text);
-}
-
-void FormatEndpointOf(const char* address, uint16_t port, char* text)
-{
-    if (std::strchr(address, ':') != nullptr) {
-        std::snprintf(text, kEndpointTextSize, "[%s]:%hu", address, port);
-    } else {
-        std::snprintf(text, kEndpointTextSize, "%s:%hu", address, port);
-    }
 }

@@ -1,0 +1,42 @@
+#include "platform/standard_output.h"
+
+#include <windows.h>
+
+namespace {
+
+constexpr int kWsaEshutdown = 10058;
+
+}  // namespace
+
+int IgnoreBrokenPipe()
+{
+    // Windows never ends a process for writing to a pipe whose reader has gone: the write fails.
+    return 0;
+}
+
+int WriteStandardOutput(const char* bytes, int count)
+{
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    while (count > 0) {
+        DWORD written = 0;
+        if (!WriteFile(output, bytes, static_cast<DWORD>(count), &written, nullptr)) {
+            DWORD error = GetLastError();
+            // The reader has gone: the same number the POSIX build reports for it.
+            if (error == ERROR_BROKEN_PIPE || error == ERROR_NO_DATA) {
+                return kWsaEshutdown;
+            }
+            return static_cast<int>(error);
+        }
+        bytes += written;
+        count -= static_cast<int>(written);
+    }
+    return 0;
+}
+
+void LeaveProcessNow(int status)
+{
+    // No exit handlers, no flush, and no wait for a thread stuck in a write.
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+    // TerminateProcess on the own process does not return; the compiler does not know that.
+    ExitProcess(static_cast<UINT>(status));
+}
