@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <filesystem>
@@ -298,6 +299,37 @@ TEST_F(CliProcessTest, PortZeroListensWhereTheListeningLineSays)
     EXPECT_EQ(child->WaitForExit(kBound), 0);
 }
 
+// A header that is not Modbus/TCP ends that connection alone, without an answer, and the log says why.
+TEST_F(CliProcessTest, FramingViolationClosesOnlyItsConnectionAndIsLogged)
+{
+    Run({"--port", "0", "--bind", "127.0.0.1"});
+    std::vector<std::string> log;
+    ASSERT_TRUE(ReadUntil(child.get(), "Listening on ", &log));
+    const uint16_t port = static_cast<uint16_t>(std::stoi(log.back().substr(log.back().rfind(':') + 1)));
+    TestClient good;
+    TestClient bad;
+    ASSERT_TRUE(good.Connect(port));
+    ASSERT_TRUE(bad.Connect(port));
+    // A read of one register with protocol identifier 1 (bytes 2-3), where Modbus/TCP has 0.
+    ASSERT_TRUE(bad.Send({0, 1, 0, 1, 0, 6, 1, 3, 0, 0, 0, 1}));
+    EXPECT_TRUE(bad.ClosedWithoutData());
+
+    ASSERT_TRUE(ReadUntil(child.get(), "The request from client on socket ", &log));
+    const std::string socket = std::regex_replace(log.back(), std::regex(R"(.* on socket (\d+) .*)"), "$1");
+    EXPECT_EQ(log.back(), "The request from client on socket " + socket + " had invalid Protocol ID");
+    const std::string accepted =
+        "Connection accepted on socket " + socket + " from 127.0.0.1:" + std::to_string(bad.LocalPortNumber());
+    EXPECT_NE(std::find(log.begin(), log.end(), accepted), log.end());
+    ASSERT_TRUE(ReadUntil(child.get(), "Socket ", &log));
+    EXPECT_EQ(log.back(), "Socket " + socket + " closed");
+
+    ASSERT_TRUE(good.Send(ReadRegistersRequest(5, 1, 0, 1)));
+    EXPECT_EQ(good.ReceiveResponse(), (std::vector<uint8_t>{0, 5, 0, 0, 0, 5, 1, 3, 2, 0, 0}));
+    child->Signal(CliStopSignal());
+    child->ReadToEnd(kBound);
+    EXPECT_EQ(child->WaitForExit(kBound), 0);
+}
+
 TEST_F(CliProcessTest, VersionAndHelp)
 {
     Run({"--version"});
@@ -368,7 +400,8 @@ TEST_F(CliProcessTest, DisablingTwoAndFourRestoresIllegalFunction)
 
 // Clients other than libmodbus, as a client developer would point them at Parvane: mbpoll and
 // pymodbus read the four tables of a server seeded by a state file, its device identification and
-// the code 8 echo, and mbpoll reports a switched-off code as the exception it is.
+// the code 8 echo, pymodbus writes coils and registers and reads them back, and mbpoll reports a
+// switched-off code as the exception it is.
 TEST_F(CliProcessTest, MbpollAndPymodbusReadTheSeededTablesAndTheNewCodes)
 {
     const std::string mbpoll = "/usr/bin/mbpoll";
@@ -457,6 +490,13 @@ TEST_F(CliProcessTest, MbpollAndPymodbusReadTheSeededTablesAndTheNewCodes)
                     {"-m", "tcp", "-a", "1", "-p", std::to_string(ports[1]), "-1", "-o", "2", "-t", "3", "-r", "1",
                      "127.0.0.1"},
                     1, {"Read input register failed: Illegal function"}});
+    // Codes 15 and 16 where nothing was seeded, each read back; the register run holds the extremes.
+    pymodbusRequests.insert(pymodbusRequests.end(),
+                            {"write-coils:100:1,0,1,1", "coils:100:4", "write-registers:200:65535,0,4660",
+                             "holding-registers:200:3"});
+    pymodbusLines.insert(pymodbusLines.end(), {"write-coils:100:1,0,1,1 100 4", "coils:100:4 1 0 1 1",
+                                               "write-registers:200:65535,0,4660 200 3",
+                                               "holding-registers:200:3 65535 0 4660"});
     // Code 43/14, basic (1) and regular (2) streams; code 8, Return Query Data.
     const std::string basicObjects = "0=Parvane 1=parvane 2=1.0";
     pymodbusRequests.insert(pymodbusRequests.end(), {"device-id:1", "device-id:2", "echo:0x1234,0xABCD,0"});
