@@ -16,6 +16,8 @@ packages=(
   librsvg2-bin                            # icon bitmaps rendered from the SVG at build time
   dpkg-dev desktop-file-utils man-db      # the Debian package, its dependencies, its checks
   libpcap-dev tshark                      # capture files, and the decoder that reads them back
+  # The Windows build's process tests and release zip: its exe run under Wine, zipped.
+  wine wine64 zip
 )
 
 missing=()
