@@ -3,8 +3,8 @@
 # PARVANE_PACKAGE_ZIP (CI sets it); without it there is nothing to check (exit 77, skipped).
 #   check_windows_zip.sh LICENSE VERSION
 # It must hold exactly parvane-cli.exe, parvane-cli.txt and LICENSE.txt in one folder named like the
-# zip; the exe a 64-bit Windows program that needs no DLL beyond Windows's own (the compiler's
-# runtime linked in), the manual page plain ASCII text, the licence the project's.
+# zip; the exe a stripped 64-bit Windows program that needs no DLL beyond Windows's own (the
+# compiler's runtime linked in), the manual page plain ASCII text, the licence the project's.
 set -euo pipefail
 licence=$1
 version=$2
@@ -27,7 +27,9 @@ trap 'rm -rf "$work"' EXIT
 unzip -q "$zip" -d "$work"
 cd "$work/$folder"
 
-objdump -f parvane-cli.exe | grep -q 'file format pei-x86-64' || fail "parvane-cli.exe is not a 64-bit Windows program"
+format=$(objdump -f parvane-cli.exe 2>&1 || true)
+grep -q 'file format pei-x86-64' <<<"$format" || fail "parvane-cli.exe is not a 64-bit Windows program: $format"
+grep -q '\.debug_' <<<"$(objdump -h parvane-cli.exe)" && fail "parvane-cli.exe carries debug information: not stripped"
 # Every DLL it imports must come with Windows: the compiler's runtime (libstdc++, libgcc, winpthread)
 # would not be on a machine with nothing installed.
 imports=$(objdump -p parvane-cli.exe | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
