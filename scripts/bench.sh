@@ -27,7 +27,9 @@
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
 #                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
 #                           gives the capture's cost), and cli_fault, parvane-cli with a fault rule that
-#                           never matches (--servers "cli cli_fault")
+#                           never matches (--servers "cli cli_fault"), and cli_wine, the Windows build
+#                           build-windows/parvane-cli.exe (or PARVANE_WINDOWS_EXE) under Wine
+#                           (--servers "cli cli_wine"; scripts/build-windows.sh builds it)
 #   --no-build              use build/ as it is
 #   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
 #                           commit) as the server "before", beside this build's, e.g.
@@ -92,6 +94,8 @@ libmodbus_server=$build_dir/bench/bench_libmodbus_server
 cli_server=$build_dir/parvane-cli
 control_client=$build_dir/bench/bench_control_client
 console_server=$build_dir/parvane
+wine_exe=${PARVANE_WINDOWS_EXE:-build-windows/parvane-cli.exe}
+wineserver_pid=""
 
 cpu_count=$(nproc)
 all_cpus=0
@@ -105,20 +109,56 @@ cpu_ticks() { # pid -> utime + stime of every thread, living or ended, in clock 
   sed 's/.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
 }
 
+# A Windows program's socket calls go partly through the wineserver, a process of its own: the server's
+# CPU under Wine is both.
+server_ticks() { # server name
+  local ticks
+  ticks=$(cpu_ticks "${server_pid[$1]}")
+  if [ "$1" = cli_wine ] && [ -n "$wineserver_pid" ]; then
+    ticks=$((ticks + $(cpu_ticks "$wineserver_pid")))
+  fi
+  echo "$ticks"
+}
+
+# The Windows build runs in the Wine prefix that scripts/test-windows.sh uses, under a wineserver
+# started here in the foreground, so that its PID is known (to pin it and count its CPU); it ends by
+# itself 10 s after the last Wine process, and at the end of the script at once.
+start_wine() {
+  export WINEPREFIX=${WINEPREFIX:-$PWD/build-windows/wine-prefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  unset DISPLAY
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== creating the Wine prefix $WINEPREFIX"
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    timeout 300 wineboot -i >/dev/null 2>&1 || { echo "bench: wineboot failed" >&2; exit 1; }
+    timeout 60 wineserver -w || true
+  fi
+  wineserver -f -p10 >/dev/null 2>&1 &
+  wineserver_pid=$!
+}
+
+stop_wine() {
+  [ -n "$wineserver_pid" ] || return 0
+  timeout 30 wineserver -k 2>/dev/null || true
+  wait "$wineserver_pid" 2>/dev/null || true
+  wineserver_pid=""
+}
+
 work=$(mktemp -d)
 declare -A server_pid=() server_port=() timeout_pid=()
 failures=0
 
 stop_server() {
-  local name=$1 pid=${server_pid[$1]:-} guard=${timeout_pid[$1]:-} try status=0
+  local name=$1 pid=${server_pid[$1]:-} guard=${timeout_pid[$1]:-} try status=0 signal=TERM
   [ -n "$guard" ] || return 0
-  kill -TERM "$pid" 2>/dev/null || true
+  # Wine turns only SIGINT into the Ctrl+C that stops a Windows program in order; SIGTERM kills it.
+  [ "$name" = cli_wine ] && signal=INT
+  kill -"$signal" "$pid" 2>/dev/null || true
   for try in $(seq 1 100); do
     kill -0 "$guard" 2>/dev/null || break
     sleep 0.05
   done
   if kill -0 "$guard" 2>/dev/null; then
-    echo "bench: $name did not stop within 5 s of SIGTERM; killing it" >&2
+    echo "bench: $name did not stop within 5 s of SIG$signal; killing it" >&2
     kill -KILL "$pid" 2>/dev/null || true
   fi
   wait "$guard" 2>/dev/null || status=$?
@@ -129,6 +169,7 @@ stop_server() {
 cleanup() {
   local name
   for name in "${!timeout_pid[@]}"; do stop_server "$name"; done
+  stop_wine
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -190,6 +231,7 @@ server_command() {
     cli_fault) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --fault "delay=1000 fc=3,16 unit=7") ;;
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     cli_capture) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --capture "$work/capture.pcap") ;;
+    cli_wine) server_argv=(wine "$wine_exe" --port "$port" --bind 127.0.0.1) ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
 }
@@ -203,6 +245,7 @@ server_label() {
     cli_fault) echo "parvane-cli, idle fault rule" ;;
     cli_http) echo "parvane-cli --http, polled" ;;
     cli_capture) echo "parvane-cli --capture" ;;
+    cli_wine) echo "parvane-cli.exe (Wine)" ;;
     console) echo "parvane (window)" ;;
   esac
 }
@@ -268,11 +311,11 @@ run_load() {
   [ "$name" = floor ] && options+=(--expect-zeros)
   [ "$phase" = pinned ] && prefix+=(taskset -c 0)
   wait_for_connections "$port" 0 || true
-  ticks_before=$(cpu_ticks "$pid")
+  ticks_before=$(server_ticks "$name")
   line=$("${prefix[@]}" "$client" "${options[@]}" 2>>"$work/$name.errors") || status=$?
   # The server's threads for these connections count only once they have ended.
   wait_for_connections "$port" 0 || true
-  ticks_after=$(cpu_ticks "$pid")
+  ticks_after=$(server_ticks "$name")
   local rps p99 errors cpu
   rps=$(field rps "$line")
   p99=$(field p99_us "$line")
@@ -358,7 +401,7 @@ print_table() { # phase title server...
     echo
   done
   local subject reference
-  for subject in cli cli_fault console cli_capture; do
+  for subject in cli cli_fault console cli_capture cli_wine; do
     [[ " $* " == *" $subject "* ]] || continue
     for reference in before cli libmodbus floor; do
       [[ " $* " == *" $reference "* ]] && [ "$reference" != "$subject" ] || continue
@@ -400,6 +443,7 @@ choose_servers() {
   fi
   for name in "${chosen[@]}"; do
     case $name in floor | libmodbus | cli | cli_fault | console | cli_capture) ;;
+      cli_wine) [ -f "$wine_exe" ] || { echo "bench: $wine_exe is missing: scripts/build-windows.sh builds it" >&2; exit 2; } ;;
       before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
       *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
     esac
@@ -409,16 +453,19 @@ choose_servers() {
 compare() {
   local chosen=() name
   choose_servers
+  [[ " ${chosen[*]} " == *" cli_wine "* ]] && start_wine
   echo "== starting: ${chosen[*]}"
   for name in "${chosen[@]}"; do start_server "$name"; done
 
   echo "== pinned: client and servers on CPU 0, $reps x $seconds s per server and workload"
   for name in "${chosen[@]}"; do set_cpus "${server_pid[$name]}" 0; done
+  [ -n "$wineserver_pid" ] && set_cpus "$wineserver_pid" 0
   run_rounds pinned "$reps" "$seconds" "${chosen[@]}"
 
   if [ "$unpinned_reps" -gt 0 ]; then
     echo "== unpinned: $unpinned_reps x $unpinned_seconds s per server and workload"
     for name in "${chosen[@]}"; do set_cpus "${server_pid[$name]}" "$all_cpus"; done
+    [ -n "$wineserver_pid" ] && set_cpus "$wineserver_pid" "$all_cpus"
     run_rounds unpinned "$unpinned_reps" "$unpinned_seconds" "${chosen[@]}"
   fi
 
@@ -529,6 +576,7 @@ count_syscalls() {
   local chosen=() name op
   command -v strace >/dev/null || { echo "bench: strace is not installed (scripts/install-deps.sh installs it)" >&2; exit 1; }
   choose_servers
+  [[ " ${chosen[*]} " == *" cli_wine "* ]] && start_wine
   echo "== starting: ${chosen[*]}"
   for name in "${chosen[@]}"; do start_server "$name"; done
   for name in "${chosen[@]}"; do

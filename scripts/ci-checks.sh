@@ -2,8 +2,8 @@
 # The CI-only checks: a warnings-as-errors build, every test under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the server's and the control interface's threads under
 # ThreadSanitizer (with the reliability scenarios that run the server in-process), bounded libFuzzer
-# runs, and the Debian package with its install test. The reliability scenarios run shorter under
-# the sanitizers (PARVANE_STRESS_SCALE).
+# runs, and the Debian package with its install test beside the Windows release zip with its check.
+# The reliability scenarios run shorter under the sanitizers (PARVANE_STRESS_SCALE).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -31,8 +31,11 @@ if [ -x scripts/fuzz.sh ]; then
   scripts/fuzz.sh
 fi
 
-echo "== Debian package"
-deb=$(scripts/package.sh | tail -n 1)
-echo "built $deb"
-# The install tests of the normal build, this time against the unpacked package (dpkg -x).
-(cd build && PARVANE_PACKAGE_DEB="$deb" ctest --output-on-failure --no-tests=error -L package)
+echo "== Debian package and Windows release zip"
+built=$(scripts/package.sh)
+deb=$(tail -n 1 <<<"$built")
+zip=$(tail -n 2 <<<"$built" | head -n 1)
+echo "built $deb and $zip"
+# The install tests of the normal build, this time against the unpacked package (dpkg -x), and the
+# zip's contents.
+(cd build && PARVANE_PACKAGE_DEB="$deb" PARVANE_PACKAGE_ZIP="$zip" ctest --output-on-failure --no-tests=error -L package)

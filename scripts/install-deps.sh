@@ -18,8 +18,8 @@ packages=(
   libpcap-dev tshark                      # capture files, and the decoder that reads them back
   # The Windows build (scripts/build-windows.sh, scripts/test-windows.sh): the mingw-w64 cross
   # compiler with the posix thread model (std::thread and std::mutex), GoogleTest's sources to build
-  # with it, and Wine to run the .exe files here.
-  g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64
+  # with it, Wine to run the .exe files here, and zip for the release archive.
+  g++-mingw-w64-x86-64-posix mingw-w64 googletest wine wine64 zip
 )
 
 missing=()

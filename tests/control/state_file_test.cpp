@@ -52,7 +52,7 @@ public:
     explicit RunningCli(std::vector<std::string> options)
     {
         options.insert(options.end(), {"--port", "0", "--bind", "127.0.0.1"});
-        child.Start(CliPath(), options);
+        child.Start(CliProgram(), CliArguments(options));
         if (std::optional<std::string> line = child.WaitForLine("Listening on ", kBound)) {
             std::smatch match;
             if (std::regex_search(*line, match, std::regex(R"(Listening on 127\.0\.0\.1:(\d+)$)"))) {
@@ -77,7 +77,7 @@ public:
     // Stops it as a service manager would; its exit status.
     int Stop()
     {
-        child.Signal(SIGTERM);
+        child.Signal(CliStopSignal());
         child.ReadToEnd(kBound);
         return child.WaitForExit(kBound);
     }
@@ -101,8 +101,10 @@ protected:
     fs::path folder;
     fs::path file;
 };
+// The tests that run the program, against either build (scripts/test-windows.sh).
+using StateFileProcessTest = StateFileTest;
 
-TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
+TEST_F(StateFileProcessTest, SavedOnStopAndLoadedIntoANewServer)
 {
     {
         RunningCli first({"--registers", "100:50", "--coils", "0:10", "--disable", "6,2", "--input-registers", "5:10",
@@ -164,7 +166,7 @@ TEST_F(StateFileTest, SavedOnStopAndLoadedIntoANewServer)
     EXPECT_EQ(second.Stop(), 0);
 }
 
-TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
+TEST_F(StateFileProcessTest, RefusedLoadExitsWithStatus2BeforeListening)
 {
     const std::string kLoadConflict =
         "--load takes the address ranges, function codes and units from its file: leave out --registers, --coils, "
@@ -188,7 +190,7 @@ TEST_F(StateFileTest, RefusedLoadExitsWithStatus2BeforeListening)
         SCOPED_TRACE(c.message);
         std::vector<std::string> options = c.options;
         options.insert(options.end(), {"--port", "0", "--bind", "127.0.0.1"});
-        ChildResult result = RunToEnd(CliPath(), options);
+        ChildResult result = RunToEnd(CliProgram(), CliArguments(options));
         EXPECT_EQ(result.status, 2);
         EXPECT_EQ(result.output, "");   // not even the start line
         EXPECT_EQ(result.errors.substr(0, result.errors.find('\n') + 1), "parvane-cli: " + c.message + "\n");

@@ -41,7 +41,7 @@ public:
             arguments.push_back("--fault");
             arguments.push_back(rule);
         }
-        started = child.Start(CliPath(), arguments) && child.WaitForLine("Modbus Server started on ", kBound);
+        started = child.Start(CliProgram(), CliArguments(arguments)) && child.WaitForLine("Modbus Server started on ", kBound);
     }
 
     ChildProcess child;
@@ -79,7 +79,7 @@ struct ActionCase {
     std::function<void(TestClient*, FaultServer*)> check;
 };
 
-TEST(FaultActionTest, EachActionShapesTheAnswerAsItsRuleSays)
+TEST(FaultActionProcessTest, EachActionShapesTheAnswerAsItsRuleSays)
 {
     const ActionCase cases[] = {
         {"delay=300",
@@ -163,7 +163,7 @@ TEST(FaultActionTest, EachActionShapesTheAnswerAsItsRuleSays)
 
 // A real client's view: Server Device Busy instead of a write that never happens, a time-out for
 // a dropped request, and a split response put together again.
-TEST(FaultActionTest, LibmodbusSeesBusyTimeOutAndReassembledAnswers)
+TEST(FaultActionProcessTest, LibmodbusSeesBusyTimeOutAndReassembledAnswers)
 {
     FaultServer server({"exception=6 fc=6", "drop fc=4", "split=3/20 fc=3"});
     ASSERT_TRUE(server.started);
@@ -213,7 +213,7 @@ std::vector<Probe> Reads(int count)
     return std::vector<Probe>(static_cast<size_t>(count), Probe{3, 0, 1, 1});
 }
 
-TEST(FaultConditionTest, ARuleActsOnlyWhereAllItsConditionsHold)
+TEST(FaultConditionProcessTest, ARuleActsOnlyWhereAllItsConditionsHold)
 {
     const struct {
         std::vector<std::string> rules;
@@ -241,7 +241,7 @@ TEST(FaultConditionTest, ARuleActsOnlyWhereAllItsConditionsHold)
     }
 }
 
-TEST(FaultConditionTest, ASeedRepeatsTheRandomChoices)
+TEST(FaultConditionProcessTest, ASeedRepeatsTheRandomChoices)
 {
     const std::string first = FaultPattern({"exception=4 probability=0.5"}, Reads(24));
     EXPECT_EQ(FaultPattern({"exception=4 probability=0.5"}, Reads(24)), first);
@@ -250,7 +250,7 @@ TEST(FaultConditionTest, ASeedRepeatsTheRandomChoices)
 }
 
 // A delayed response holds up neither a stop nor an eviction: the wait ends at the kick.
-TEST(FaultKickTest, StopAndEvictionEndATenSecondDelayAtOnce)
+TEST(FaultKickProcessTest, StopAndEvictionEndATenSecondDelayAtOnce)
 {
     constexpr int64_t kEndBoundMs = 2000;
     {
@@ -261,7 +261,7 @@ TEST(FaultKickTest, StopAndEvictionEndATenSecondDelayAtOnce)
         ASSERT_TRUE(client.Send(ReadRegistersRequest(1, 1, 0, 1)));
         ASSERT_TRUE(server.child.WaitForLine("response delayed 10000 ms (rule 1)", kBound));
         auto start = Clock::now();
-        server.child.Signal(SIGTERM);
+        server.child.Signal(CliStopSignal());
         EXPECT_EQ(server.child.WaitForExit(kBound), 0);
         EXPECT_LT(MillisecondsSince(start), kEndBoundMs);
         EXPECT_TRUE(client.ClosedWithoutData(1000));
@@ -292,7 +292,7 @@ TEST(FaultKickTest, StopAndEvictionEndATenSecondDelayAtOnce)
 }
 
 // Requests sent behind a delayed one wait their turn and are answered in order.
-TEST(FaultKickTest, PipelinedRequestsBehindADelayAreAnsweredInOrder)
+TEST(FaultKickProcessTest, PipelinedRequestsBehindADelayAreAnsweredInOrder)
 {
     FaultServer server({"delay=200 count=1"});
     ASSERT_TRUE(server.started);

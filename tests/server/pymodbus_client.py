@@ -1,10 +1,12 @@
-"""Reads a Modbus/TCP server on 127.0.0.1 through pymodbus and prints one line per request.
+"""Reads and writes a Modbus/TCP server on 127.0.0.1 through pymodbus; prints one line per request.
 
 Usage: pymodbus_client.py PORT REQUEST...
 
 REQUEST is one of
   coils:START:COUNT, discrete-inputs:START:COUNT, holding-registers:START:COUNT,
   input-registers:START:COUNT   (codes 1, 2, 3, 4; unit 1)
+  write-coils:START:VALUE,..., write-registers:START:VALUE,...
+                                 (codes 15, 16; prints the START and COUNT the response echoes)
   device-id:READ_CODE            (code 43/14 from object 0; prints ID=VALUE per object)
   echo:WORD,WORD,...             (code 8, Return Query Data)
   typed:KIND:START:TYPE:ORDER:COUNT
@@ -82,6 +84,8 @@ def Values(kind, response, count):
         return Decode(response.registers, *count)
     if kind == "build":
         return [f"written {count}"]
+    if kind in ("write-coils", "write-registers"):
+        return [str(response.address), str(response.count)]
     if kind == "device-id":
         return [f"{key}={value.decode('ascii')}" for key, value in sorted(response.information.items())]
     return [str(word) for word in response.message]
@@ -97,6 +101,10 @@ def Ask(client, kind, argument):
     if kind in readers:
         start, count = (int(part) for part in argument.split(":"))
         return readers[kind](start, count, slave=UNIT), count
+    if kind in ("write-coils", "write-registers"):
+        start, values = argument.split(":")
+        writer = client.write_coils if kind == "write-coils" else client.write_registers
+        return writer(int(start), [int(value) for value in values.split(",")], slave=UNIT), 0
     if kind == "device-id":
         return client.execute(ReadDeviceInformationRequest(read_code=int(argument), object_id=0, unit=UNIT)), 0
     if kind == "typed":
