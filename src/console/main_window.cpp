@@ -26,6 +26,7 @@
 #include "console/view_position.h"
 #include "control/control_server.h"
 #include "faults/fault_rules.h"
+#include "generators/generators.h"
 #include "server/server_control.h"
 
 namespace {
@@ -153,6 +154,7 @@ void MainWindow::InitMainWindow()
     setWindowIcon(ParvaneIcon());
     SetLogTarget(this);
     LogFaultRules();
+    LogGenerators();
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
     ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
     auto* scrollBar = ControlOf<QScrollBar>(kGridScrollBar);
