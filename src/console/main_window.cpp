@@ -21,6 +21,7 @@
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
 #include "console/faults_dialog.h"
+#include "console/generators_dialog.h"
 #include "console/io_buffers_dialog.h"
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
@@ -51,6 +52,7 @@ constexpr int kIoBuffersButton = 1242;
 constexpr int kCaptureButton = 1243;
 constexpr int kAboutButton = 1231;
 constexpr int kFaultsButton = 1245;
+constexpr int kGeneratorsButton = 1246;
 
 constexpr int kStopPollMilliseconds = 20;
 constexpr int kWheelNotch = 120;   // angle of one notch of a mouse wheel, in eighths of a degree
@@ -372,6 +374,7 @@ void MainWindow::OnCommand(int controlId)
     case kIoBuffersButton:
     case kAboutButton:
     case kFaultsButton:
+    case kGeneratorsButton:
         OpenDialog(controlId);
         break;
     case kGoToButton:
@@ -418,6 +421,11 @@ void MainWindow::OpenDialog(int controlId)
     }
     case kFaultsButton: {
         FaultsDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kGeneratorsButton: {
+        GeneratorsDialog dialog(this);
         dialog.exec();
         break;
     }
