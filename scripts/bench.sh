@@ -26,10 +26,12 @@
 #                           interface switched on but not asked anything)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
 #                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
-#                           gives the capture's cost), and cli_fault, parvane-cli with a fault rule that
-#                           never matches (--servers "cli cli_fault"), and cli_wine, the Windows build
-#                           build-windows/parvane-cli.exe (or PARVANE_WINDOWS_EXE) under Wine
-#                           (--servers "cli cli_wine"; scripts/build-windows.sh builds it)
+#                           gives the capture's cost), cli_fault, parvane-cli with a fault rule that
+#                           never matches (--servers "cli cli_fault"), cli_generators, parvane-cli
+#                           with 1,000 generators updating every 10 ms (--servers "cli cli_generators",
+#                           which also reports the generator thread's CPU use), and cli_wine, the
+#                           Windows build build-windows/parvane-cli.exe (or PARVANE_WINDOWS_EXE) under
+#                           Wine (--servers "cli cli_wine"; scripts/build-windows.sh builds it)
 #   --no-build              use build/ as it is
 #   --before PATH           compare mode: also run the parvane-cli at PATH (a build of an earlier
 #                           commit) as the server "before", beside this build's, e.g.
@@ -143,6 +145,27 @@ stop_wine() {
   wineserver_pid=""
 }
 
+thread_ticks() { # pid name -> utime + stime of the process's thread of that name, in clock ticks
+  local task
+  for task in /proc/"$1"/task/*; do
+    if [ "$(cat "$task/comm" 2>/dev/null)" = "$2" ]; then
+      sed 's/.*) //' "$task/stat" | awk '{ print $12 + $13 }'
+      return 0
+    fi
+  done
+  echo 0
+}
+
+# 1,000 generators, each writing every 10 ms, away from the registers the load client uses (from
+# 1000): counters, sines, random values and copies, a quarter each.
+generator_options=()
+for index in $(seq 0 249); do
+  generator_options+=(--generate "registers $((10000 + index)) uint16 counter period=10ms"
+    --generate "input-registers $((2 * index)) float32 sine amplitude=100 period=1s update=10ms"
+    --generate "registers $((11000 + 2 * index)) uint32 random period=10ms order=CDAB"
+    --generate "registers $((12000 + index)) uint16 copy from=$((10000 + index)) period=10ms")
+done
+
 work=$(mktemp -d)
 declare -A server_pid=() server_port=() timeout_pid=()
 failures=0
@@ -232,6 +255,7 @@ server_command() {
     cli_http) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --http 127.0.0.1:0) ;;
     cli_capture) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 --capture "$work/capture.pcap") ;;
     cli_wine) server_argv=(wine "$wine_exe" --port "$port" --bind 127.0.0.1) ;;
+    cli_generators) server_argv=("$cli_server" --port "$port" --bind 127.0.0.1 "${generator_options[@]}") ;;
     console) server_argv=(env QT_QPA_PLATFORM=offscreen "$console_server" --port "$port" --bind 127.0.0.1) ;;
   esac
 }
@@ -246,6 +270,7 @@ server_label() {
     cli_http) echo "parvane-cli --http, polled" ;;
     cli_capture) echo "parvane-cli --capture" ;;
     cli_wine) echo "parvane-cli.exe (Wine)" ;;
+    cli_generators) echo "parvane-cli, 1,000 generators" ;;
     console) echo "parvane (window)" ;;
   esac
 }
@@ -401,7 +426,7 @@ print_table() { # phase title server...
     echo
   done
   local subject reference
-  for subject in cli cli_fault console cli_capture cli_wine; do
+  for subject in cli cli_fault console cli_capture cli_generators cli_wine; do
     [[ " $* " == *" $subject "* ]] || continue
     for reference in before cli libmodbus floor; do
       [[ " $* " == *" $reference "* ]] && [ "$reference" != "$subject" ] || continue
@@ -442,7 +467,7 @@ choose_servers() {
     [ -x "$console_server" ] && chosen+=(console)
   fi
   for name in "${chosen[@]}"; do
-    case $name in floor | libmodbus | cli | cli_fault | console | cli_capture) ;;
+    case $name in floor | libmodbus | cli | cli_fault | console | cli_capture | cli_generators) ;;
       cli_wine) [ -f "$wine_exe" ] || { echo "bench: $wine_exe is missing: scripts/build-windows.sh builds it" >&2; exit 2; } ;;
       before) [ -x "$before_server" ] || { echo "bench: the server 'before' needs --before PATH" >&2; exit 2; } ;;
       *) echo "bench: unknown server '$name'" >&2; exit 2 ;;
@@ -457,6 +482,12 @@ compare() {
   echo "== starting: ${chosen[*]}"
   for name in "${chosen[@]}"; do start_server "$name"; done
 
+  local generator_ticks=0 generator_started
+  if [ -n "${server_pid[cli_generators]:-}" ]; then
+    generator_ticks=$(thread_ticks "${server_pid[cli_generators]}" parvane-gen)
+    generator_started=$(date +%s.%N)
+  fi
+
   echo "== pinned: client and servers on CPU 0, $reps x $seconds s per server and workload"
   for name in "${chosen[@]}"; do set_cpus "${server_pid[$name]}" 0; done
   [ -n "$wineserver_pid" ] && set_cpus "$wineserver_pid" 0
@@ -469,11 +500,22 @@ compare() {
     run_rounds unpinned "$unpinned_reps" "$unpinned_seconds" "${chosen[@]}"
   fi
 
+  local generator_line=""
+  if [ -n "${server_pid[cli_generators]:-}" ]; then
+    generator_line=$(awk -v t=$(($(thread_ticks "${server_pid[cli_generators]}" parvane-gen) - generator_ticks)) \
+      -v hz="$ticks_per_second" -v s="$generator_started" -v f="$(date +%s.%N)" \
+      'BEGIN { printf "Generator thread of parvane-cli, 1,000 generators at 10 ms: %.2f%% of one core (%d ticks in %.1f s, under load and between runs)", 100 * t / hz / (f - s), t, f - s }')
+  fi
   for name in "${chosen[@]}"; do stop_server "$name"; done
   print_table pinned "Pinned to CPU 0 (client and server), medians of $reps x $seconds s: requests/s and p99 latency;
 \"CPU\" rows: client and server CPU time per request; ratios above 100% mean faster than the reference" "${chosen[@]}"
   if [ "$unpinned_reps" -gt 0 ]; then
     print_table unpinned "Unpinned (what a user sees), medians of $unpinned_reps x $unpinned_seconds s" "${chosen[@]}"
+  fi
+  if [ -n "$generator_line" ]; then
+    echo
+    echo "$generator_line"
+    echo "(goals: requests/s at least 95% of parvane-cli's; the thread under 5% of one core)"
   fi
 }
 

@@ -133,7 +133,7 @@ const char* CliUsage()
                           "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp), flushed after every\n"
                           "                          response\n"
                         : "  --capture FILE          not available in this build (made without libpcap): refused\n") +
-        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() + GeneratorOptionsUsage() +
         "  --help                  show this text\n"
         "  --version               show the version\n"
         "\n"
@@ -170,7 +170,7 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
                           option == "--coils" || option == "--disable" || option == "--device-id" ||
                           option == "--discrete-inputs" || option == "--input-registers" || option == "--unit-ids" ||
                           option == "--unknown-unit" || option == "--capture" || IsControlOption(option) ||
-                          IsFaultOption(option);
+                          IsFaultOption(option) || IsGeneratorOption(option);
         if (!takesValue) {
             *problem = "unknown option '" + option + "'";
             return CliCommand::kBadOption;
@@ -192,6 +192,10 @@ CliCommand ParseCliOptions(int argc, char** argv, CliOptions* options, std::stri
             options->captureFile = value;
         } else if (IsFaultOption(option)) {
             if (!ParseFaultOption(option, value, &options->faults, problem)) {
+                return CliCommand::kBadOption;
+            }
+        } else if (IsGeneratorOption(option)) {
+            if (!ParseGeneratorOption(value, &options->generators, problem)) {
                 return CliCommand::kBadOption;
             }
         } else if (option == "--port") {

@@ -5,6 +5,7 @@
 
 #include "control/control_options.h"
 #include "faults/fault_options.h"
+#include "generators/generator_options.h"
 #include "modbus/device_identification.h"
 #include "server/served_settings.h"
 #include "server/server_control.h"
@@ -20,6 +21,7 @@ struct CliOptions {
     std::string captureFile;   // --capture; empty: no capture
     ControlOptions control;
     FaultOptions faults;   // --fault, --fault-seed
+    GeneratorOptions generators;   // --generate
 };
 
 enum class CliCommand { kRun, kHelp, kVersion, kBadOption };

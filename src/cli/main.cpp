@@ -13,6 +13,8 @@
 #include "control/state_file.h"
 #include "faults/fault_options.h"
 #include "faults/fault_rules.h"
+#include "generators/generator_options.h"
+#include "generators/generators.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
 #include "platform/standard_output.h"
@@ -180,6 +182,8 @@ int main(int argc, char** argv)
     }
     ApplyFaultOptions(options.faults);
     LogFaultRules();
+    ApplyGeneratorOptions(options.generators);
+    LogGenerators();
     if (!options.captureFile.empty() && !StartCapture(options.captureFile, &problem)) {
         std::fprintf(stderr, "parvane-cli: %s\n", problem.c_str());
         DestroyDataTables();

@@ -26,6 +26,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
     options->port = kDefaultModbusPort;
     options->standardLimits = false;
     options->faults = FaultOptions{};
+    options->generators = GeneratorOptions{};
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
@@ -42,7 +43,7 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
         std::string value;
         if (!SplitInlineValue(argument, &name, &value)) {
             if (name != "--port" && name != "--bind" && name != "--capture" && !IsControlOption(name) &&
-                !IsFaultOption(name)) {
+                !IsFaultOption(name) && !IsGeneratorOption(name)) {
                 *error = "unknown option '" + argument + "'";
                 return CommandLineAction::Fail;
             }
@@ -58,6 +59,10 @@ CommandLineAction ParseCommandLine(int argc, const char* const* argv, ConsoleOpt
             }
         } else if (IsFaultOption(name)) {
             if (!ParseFaultOption(name, value, &options->faults, error)) {
+                return CommandLineAction::Fail;
+            }
+        } else if (IsGeneratorOption(name)) {
+            if (!ParseGeneratorOption(value, &options->generators, error)) {
                 return CommandLineAction::Fail;
             }
         } else if (name == "--port") {
@@ -99,7 +104,7 @@ const char* CommandLineUsage()
     static const std::string usage =
         "Usage: parvane [--port N] [--bind ADDRESS] [--http ADDRESS:PORT [--http-token-file FILE]]\n"
         "               [--load FILE] [--save FILE] [--standard-limits] [--capture FILE]\n"
-        "               [--fault RULE ...] [--fault-seed N]\n"
+        "               [--fault RULE ...] [--fault-seed N] [--generate TEXT ...]\n"
         "Modbus/TCP test server with its operator console.\n"
         "\n"
         "  --port N                TCP port to listen on (default 502; 0: any free port, shown in\n"
@@ -111,7 +116,7 @@ const char* CommandLineUsage()
         "                          order, write then read (default: read then write)\n"
         "  --capture FILE          write every connection's traffic into FILE as a pcap capture that\n"
         "                          Wireshark reads (tshark -d tcp.port==PORT,mbtcp)\n" +
-        std::string(ControlOptionsUsage()) + FaultOptionsUsage() +
+        std::string(ControlOptionsUsage()) + FaultOptionsUsage() + GeneratorOptionsUsage() +
         "  --help                  show this text and exit\n"
         "  --version               show the version and exit\n";
     return usage.c_str();

@@ -10,6 +10,7 @@
 #include "console/main_window.h"
 #include "control/state_file.h"
 #include "faults/fault_options.h"
+#include "generators/generator_options.h"
 #include "modbus/standard_limits.h"
 #include "platform/socket.h"
 #include "server/server_control.h"
@@ -86,6 +87,7 @@ int RunConsole(const ConsoleOptions& options, const StartupSteps& steps,
     LoadStateOrWarn(options.control.loadFile);
     // In force from the server's first start; the main window logs them once it takes the log.
     ApplyFaultOptions(options.faults);
+    ApplyGeneratorOptions(options.generators);
     InitSlotTable();
     InitServerControl(options.bindAddress.c_str(), options.port);
     CreateConsoleFont();

@@ -68,3 +68,4 @@ extern const DialogTemplate kConfigureAreasTemplate;  // 116
 extern const DialogTemplate kIoBuffersTemplate;       // 117
 extern const DialogTemplate kAboutTemplate;           // 118
 extern const DialogTemplate kFaultsTemplate;          // 119
+extern const DialogTemplate kGeneratorsTemplate;      // 120

@@ -108,6 +108,7 @@ constexpr ControlTemplate kMainWindowControls[] = {
     {1209, ControlKind::PushButton, "&Edit Values...", 12, 280, 69, 12, kStyleGroup | kStyleTabStop},
     {1213, ControlKind::PushButton, "&Configure Areas...", 98, 280, 69, 12, kStyleTabStop},
     {1245, ControlKind::PushButton, "&Faults...", 184, 280, 60, 12, kStyleTabStop},
+    {1246, ControlKind::PushButton, "Ge&nerators...", 250, 280, 64, 12, kStyleTabStop},
     {1239, ControlKind::DefaultPushButton, "&Go to", 320, 280, 50, 12, kStyleGroup | kStyleTabStop},
     {1240, ControlKind::Edit, nullptr, 374, 278, 41, 14, kStyleDigitsOnly | kStyleBorder | kStyleTabStop},
 };
@@ -238,6 +239,18 @@ constexpr ControlTemplate kFaultsControls[] = {
     {kCancelCommand, ControlKind::PushButton, "Done", 285, 158, 50, 14, kStyleTabStop},
 };
 
+// Template 120: Generators. Add is the default button, so that Enter in the text box adds it.
+constexpr ControlTemplate kGeneratorsControls[] = {
+    {kNoControlId, ControlKind::GroupBox, "Generated Values", 5, 5, 330, 110, kStyleNone},
+    {1601, ControlKind::ListBox, nullptr, 10, 15, 320, 95, kStyleBorder | kStyleTabStop},
+    {kNoControlId, ControlKind::Label, "New:", 5, 123, 35, 8, kStyleAlignLeft},
+    {1602, ControlKind::Edit, nullptr, 42, 121, 238, 12, kStyleBorder | kStyleTabStop},
+    {1603, ControlKind::DefaultPushButton, "&Add", 285, 120, 50, 14, kStyleTabStop},
+    {1604, ControlKind::Label, "", 42, 136, 293, 18, kStyleAlignLeft | kStyleNoPrefix},
+    {1605, ControlKind::PushButton, "&Remove", 5, 158, 50, 14, kStyleTabStop},
+    {kCancelCommand, ControlKind::PushButton, "Done", 285, 158, 50, 14, kStyleTabStop},
+};
+
 }  // namespace
 
 const DialogTemplate kMainWindowTemplate{1, "Parvane", DialogPlacement::CentredOnScreen, 0, 0, 426, 301, kMainWindowControls};
@@ -245,4 +258,5 @@ const DialogTemplate kEditValuesTemplate{111, "Edit Values", DialogPlacement::Re
 const DialogTemplate kConfigureAreasTemplate{116, "Configure Data Areas", DialogPlacement::RelativeToOwner, 0, 50, 582, 221, kConfigureAreasControls};
 const DialogTemplate kIoBuffersTemplate{117, "View I/O Buffers", DialogPlacement::RelativeToOwner, 12, 24, 392, 255, kIoBuffersControls};
 const DialogTemplate kFaultsTemplate{119, "Faults", DialogPlacement::RelativeToOwner, 40, 40, 340, 177, kFaultsControls};
+const DialogTemplate kGeneratorsTemplate{120, "Generators", DialogPlacement::RelativeToOwner, 40, 40, 340, 177, kGeneratorsControls};
 const DialogTemplate kAboutTemplate{118, "About Parvane", DialogPlacement::RelativeToOwner, 125, 50, 152, 86, kAboutControls};

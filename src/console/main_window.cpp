@@ -24,11 +24,13 @@
 #include "console/edit_values_dialog.h"
 #include "console/exit_event.h"
 #include "console/faults_dialog.h"
+#include "console/generators_dialog.h"
 #include "console/io_buffers_dialog.h"
 #include "console/start_stop_button.h"
 #include "console/view_position.h"
 #include "control/control_server.h"
 #include "faults/fault_rules.h"
+#include "generators/generators.h"
 #include "server/server_control.h"
 
 namespace {
@@ -53,6 +55,7 @@ constexpr int kIoBuffersButton = 1242;
 constexpr int kCaptureButton = 1243;
 constexpr int kAboutButton = 1231;
 constexpr int kFaultsButton = 1245;
+constexpr int kGeneratorsButton = 1246;
 constexpr int kFormatList = 1260;
 constexpr int kOrderList = 1261;
 
@@ -179,6 +182,7 @@ void MainWindow::InitMainWindow()
     setWindowIcon(ParvaneIcon());
     SetLogTarget(this);
     LogFaultRules();
+    LogGenerators();
     ControlOf<QPushButton>(kFirstViewButton)->setChecked(true);
     ControlOf<QPushButton>(kTableButtons[static_cast<int>(DataTable::HoldingRegisters)])->setChecked(true);
     ShowFormatControls();
@@ -477,6 +481,7 @@ void MainWindow::OnCommand(int controlId)
     case kIoBuffersButton:
     case kAboutButton:
     case kFaultsButton:
+    case kGeneratorsButton:
         OpenDialog(controlId);
         break;
     case kGoToButton:
@@ -523,6 +528,11 @@ void MainWindow::OpenDialog(int controlId)
     }
     case kFaultsButton: {
         FaultsDialog dialog(this);
+        dialog.exec();
+        break;
+    }
+    case kGeneratorsButton: {
+        GeneratorsDialog dialog(this);
         dialog.exec();
         break;
     }

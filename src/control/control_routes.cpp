@@ -36,6 +36,10 @@ const ControlRoute kRoutes[] = {
     {"POST", "/api/v1/faults", PostFault},
     {"DELETE", "/api/v1/faults", DeleteFaults},
     {"DELETE", "/api/v1/faults/([^/]*)", DeleteFault},
+    {"GET", "/api/v1/generators", AnswerGenerators},
+    {"POST", "/api/v1/generators", PostGenerator},
+    {"DELETE", "/api/v1/generators", DeleteGenerators},
+    {"DELETE", "/api/v1/generators/([^/]*)", DeleteGenerator},
     {"GET", "/metrics", AnswerMetrics},
 };
 

@@ -57,6 +57,11 @@ void AnswerFaults(const httplib::Request& request, httplib::Response& response);
 void PostFault(const httplib::Request& request, httplib::Response& response);
 void DeleteFault(const httplib::Request& request, httplib::Response& response);
 void DeleteFaults(const httplib::Request& request, httplib::Response& response);
+// generator_routes.cpp
+void AnswerGenerators(const httplib::Request& request, httplib::Response& response);
+void PostGenerator(const httplib::Request& request, httplib::Response& response);
+void DeleteGenerator(const httplib::Request& request, httplib::Response& response);
+void DeleteGenerators(const httplib::Request& request, httplib::Response& response);
 // history_routes.cpp
 void AnswerLog(const httplib::Request& request, httplib::Response& response);
 void AnswerTransactions(const httplib::Request& request, httplib::Response& response);

@@ -8,6 +8,8 @@
 #include "control/device_id_document.h"
 #include "control/json_rules.h"
 #include "control/typed_run.h"
+#include "generators/generator.h"
+#include "generators/generators.h"
 #include "tables/address_window.h"
 #include "tables/coil_table.h"
 #include "tables/discrete_input_table.h"
@@ -72,6 +74,41 @@ std::vector<Cell> TableOfRuns(const std::vector<Run>& runs)
     return table;
 }
 
+// The generators in order, as their texts.
+json GeneratorTexts()
+{
+    std::vector<GeneratorView> views(kMaxGeneratorCount);
+    const int count = CopyGenerators(views.data());
+    json texts = json::array();
+    for (int index = 0; index < count; ++index) {
+        texts.push_back(views[index].text);
+    }
+    return texts;
+}
+
+bool ParseGeneratorTexts(const json& document, std::vector<std::string>* texts, std::string* problem)
+{
+    if (!document.contains("generators")) {
+        return true;
+    }
+    const json& list = document["generators"];
+    if (!list.is_array() || list.size() > static_cast<size_t>(kMaxGeneratorCount)) {
+        *problem = "generators: expected a list of at most " + std::to_string(kMaxGeneratorCount) +
+                   " texts such as [\"registers 0 uint16 counter\"]";
+        return false;
+    }
+    for (size_t index = 0; index < list.size(); ++index) {
+        Generator generator;
+        std::string why = "expected a string";
+        if (!list[index].is_string() || !ParseGenerator(list[index].get<std::string>(), &generator, &why)) {
+            *problem = ItemPath("generators", index) + ": " + why;
+            return false;
+        }
+        texts->push_back(generator.text);
+    }
+    return true;
+}
+
 }  // namespace
 
 json BuildStateDocument()
@@ -93,6 +130,10 @@ json BuildStateDocument()
     document["coils"] = NonZeroRuns(coils);
     document["inputRegisters"] = NonZeroRuns(inputRegisters);
     document["discreteInputs"] = NonZeroRuns(discreteInputs);
+    // Only when there are some, so that a state without generators reads as it always has.
+    if (json generators = GeneratorTexts(); !generators.empty()) {
+        document["generators"] = generators;
+    }
     return document;
 }
 
@@ -104,7 +145,7 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
     }
     if (!HasOnlyMembers(document, "",
                         {"format", "version", "config", "deviceId", "registers", "coils", "inputRegisters",
-                         "discreteInputs"},
+                         "discreteInputs", "generators"},
                         problem)) {
         return false;
     }
@@ -143,6 +184,9 @@ bool ParseStateDocument(const json& document, StateDocument* state, std::string*
         !ParseRuns(document, "discreteInputs", ParseCoilRun, &read.discreteInputs, problem)) {
         return false;
     }
+    if (!ParseGeneratorTexts(document, &read.generators, problem)) {
+        return false;
+    }
     *state = std::move(read);
     return true;
 }
@@ -159,6 +203,11 @@ void ApplyStateDocument(const StateDocument& state)
     PokeDiscreteInputs(0, kTableSize, discreteInputs.data());
     ApplyServedSettings(state.settings);
     ApplyDeviceIdentification(state.deviceId);
+    ClearGenerators();
+    for (const std::string& text : state.generators) {
+        std::string problem;
+        AddGenerator(text, &problem, true);   // read once already; whoever loads logs them
+    }
 }
 
 std::string StateDocumentText(const json& document)
@@ -167,7 +216,8 @@ std::string StateDocumentText(const json& document)
     std::string text = "{";
     const char* separator = "\n";
     for (const char* name :
-         {"format", "version", "config", "deviceId", "registers", "coils", "inputRegisters", "discreteInputs"}) {
+         {"format", "version", "config", "deviceId", "registers", "coils", "inputRegisters", "discreteInputs",
+          "generators"}) {
         if (!document.contains(name)) {
             continue;
         }

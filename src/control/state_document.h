@@ -20,6 +20,10 @@
 // may overlap; a later run's values win. A document without inputRegisters or discreteInputs (as
 // programs that served only coils and holding registers wrote them) leaves those tables zero.
 // A register run may give typed values (typed_run.h); the state is saved as plain registers.
+//
+// "generators": ["registers 0 uint16 counter period=100ms", ...] lists the value generators as
+// their texts, in order, and is written only when there are some; loading the document replaces
+// the generators in force with these (none when the member is missing).
 
 inline constexpr const char* kStateFormat = "parvane-state";
 inline constexpr unsigned kStateVersion = 1;
@@ -31,6 +35,7 @@ struct StateDocument {
     std::vector<CoilRun> coils;
     std::vector<RegisterRun> inputRegisters;
     std::vector<CoilRun> discreteInputs;
+    std::vector<std::string> generators;
 };
 
 // The state as it is now: the settings, and each table as runs of non-zero cells (a zero cell ends

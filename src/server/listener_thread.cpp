@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "generators/generators.h"
 #include "log/event_log.h"
 #include "platform/winsock_error.h"
 #include "server/client_thread.h"
@@ -46,12 +47,15 @@ void* ListenerThread(void* argument)
     LogServerStarted();
     LogListeningEndpoint(listenSocket);
     ArmSlots();
+    // Generators stop with the server and resume with it.
+    StartGeneratorThread();
     int failure = AcceptConnections(listenSocket);
     if (failure != 0) {
         LogSocketError("Listen thread terminated abnormally", failure);
     }
     CloseListenSocket(listenSocket);
     DisarmSlots();
+    StopGeneratorThread();
     LogEvent("Modbus Server stopped");
     MarkServerStopped();
     LeaveThreadGroup(&ServerThreads);

@@ -18,6 +18,7 @@
 
 #include "capture/capture_file.h"
 #include "faults/fault_rules.h"
+#include "generators/generators.h"
 #include "tables/discrete_input_table.h"
 #include "tables/input_register_table.h"
 
@@ -48,6 +49,7 @@ private slots:
     void aboutShowsNameVersionAndLicence();
     void captureButtonRefusesAnUncreatableFileThenStartsAndEnds();
     void faultsChecksAsTypedAddsAndRemovesRules();
+    void generatorsCheckAsTypedAddAndRemoveGenerators();
     void refreshGoesOnWhileADialogIsOpen();
     void closeRequestWhileADialogIsOpenEndsBoth();
 
@@ -721,6 +723,46 @@ void ConsoleDialogsTest::faultsChecksAsTypedAddsAndRemovesRules()
     QVERIFY(!AreFaultRulesSet());
     QVERIFY(client.WriteRegister(3, 3));
     QCOMPARE(Register(3), uint16_t{3});
+}
+
+void ConsoleDialogsTest::generatorsCheckAsTypedAddAndRemoveGenerators()
+{
+    ClearGenerators();
+    QTRY_VERIFY_WITH_TIMEOUT(IsServerRunning(), kCycleWaitMs);
+    QString caption;
+    QString refused;
+    bool addWhileRefused = true;
+    QStringList listed;
+    bool counting = false;
+    int leftAfterRemove = -1;
+    WhenModalOpens([&](QWidget* dialog) {
+        caption = dialog->windowTitle();
+        Type(dialog, 1602, QStringLiteral("registers 7 uint16 counter start=5 period=5ms"));
+        refused = In<QLabel>(dialog, 1604)->text();
+        addWhileRefused = In<QPushButton>(dialog, 1603)->isEnabled();
+        QTest::keyClick(In<QLineEdit>(dialog, 1602), Qt::Key_Return);   // refused: nothing added
+        Type(dialog, 1602, QStringLiteral("registers 7  uint16 counter start=5 period=10ms"));
+        QTest::keyClick(In<QLineEdit>(dialog, 1602), Qt::Key_Return);   // Add is the default button
+        counting = QTest::qWaitFor([] { return Register(7) > 5; }, kCycleWaitMs);
+        auto* list = In<QTreeWidget>(dialog, 1601);
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            listed << list->topLevelItem(row)->text(1);
+        }
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(In<QPushButton>(dialog, 1605), Qt::LeftButton);
+        leftAfterRemove = list->topLevelItemCount();
+        QTest::mouseClick(In<QPushButton>(dialog, kCancelCommand), Qt::LeftButton);
+    });
+    QTest::mouseClick(fixture.window->Control(1246), Qt::LeftButton);
+    QCOMPARE(caption, QStringLiteral("Generators"));
+    QCOMPARE(refused, QStringLiteral("cannot read 'period=5ms': expected N ms or N s, from 10 ms to a day, e.g. 100ms "
+                                     "or 60s"));
+    QVERIFY(!addWhileRefused);
+    QCOMPARE(listed, QStringList{QStringLiteral("registers 7 uint16 counter start=5 period=10ms")});
+    QVERIFY(counting);
+    QCOMPARE(leftAfterRemove, 0);
+    std::vector<GeneratorView> views(kMaxGeneratorCount);
+    QCOMPARE(CopyGenerators(views.data()), 0);
 }
 
 void ConsoleDialogsTest::aboutShowsNameVersionAndLicence()

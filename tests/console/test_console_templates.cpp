@@ -90,13 +90,14 @@ void ConsoleTemplatesTest::everyTemplate_data()
     QTest::newRow("117 View I/O Buffers") << &kIoBuffersTemplate;
     QTest::newRow("118 About") << &kAboutTemplate;
     QTest::newRow("119 Faults") << &kFaultsTemplate;
+    QTest::newRow("120 Generators") << &kGeneratorsTemplate;
 }
 
 void ConsoleTemplatesTest::identifiersAreUniqueAndControlsInsideTheDialog()
 {
     for (const DialogTemplate* dialogTemplate :
          {&kMainWindowTemplate, &kEditValuesTemplate, &kConfigureAreasTemplate, &kIoBuffersTemplate, &kAboutTemplate,
-          &kFaultsTemplate}) {
+          &kFaultsTemplate, &kGeneratorsTemplate}) {
         std::set<int> seen;
         for (const ControlTemplate& control : dialogTemplate->controls) {
             QVERIFY2(control.x >= 0 && control.y >= 0 && control.x + control.width <= dialogTemplate->width &&

@@ -191,6 +191,13 @@ TEST_F(DocumentsTest, RefusedDocumentsNameTheMemberAndTheRuleAndChangeNothing)
          "config.registers.size: must be at least 1"},
         {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "deviceId": {"VendorUrl": "\t"}})",
          "deviceId.VendorUrl: must be printable ASCII (0x20 to 0x7E), got byte 9 at 0"},
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1, "generators": ["registers 0 uint16 counter", "coils 0 uint16 counter"]})",
+         "generators[1]: cannot read 'uint16': coils and discrete inputs take the type bool"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "generators": [5]})",
+         "generators[0]: expected a string"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "generators": "coils 0 bool random"})",
+         R"(generators: expected a list of at most 1024 texts such as ["registers 0 uint16 counter"])"},
         {Kind::kStateFile, "", "not JSON (syntax error at byte 1)"},
         {Kind::kStateFile, R"({"format": "parvane-state",)", "not JSON (syntax error at byte 28)"},
         {Kind::kMissingFile, "", "No such file or directory"},
@@ -272,6 +279,15 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
          R"({"config": {"registers": {"start": 0, "size": 65536}, "coils": {"start": 0, "size": 65536}, "inputRegisters": {"start": 65535, "size": 1}, "discreteInputs": {"start": 0, "size": 3}, "disabledFunctions": [], "standardLimits": false, "unitIds": null, "unknownUnit": "none"},
              "deviceId": )" DEFAULT_DEVICE_ID R"(,
              "registers": [], "coils": [], "inputRegisters": [{"start": 65535, "values": [65535]}], "discreteInputs": [{"start": 0, "values": [1]}, {"start": 2, "values": [1]}]})"},
+        // Generators as their texts, in order, replacing those in force.
+        {Kind::kStateFile,
+         R"({"format": "parvane-state", "version": 1,
+             "generators": ["registers 0  uint16 counter period=10ms", "coils 5 bool square"]})",
+         std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": [], "inputRegisters": [], "discreteInputs": [],
+             "generators": ["registers 0 uint16 counter period=10ms", "coils 5 bool square"]})"},
+        {Kind::kStateFile, R"({"format": "parvane-state", "version": 1, "generators": ["coils 1 bool random"]})",
+         std::string(R"({"config": )") + kDefaultConfig + R"(, "registers": [], "coils": [], "inputRegisters": [], "discreteInputs": [],
+             "generators": ["coils 1 bool random"]})"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -280,7 +296,7 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
         EXPECT_TRUE(ParseAndApply(c.kind, c.text, file, &problem)) << problem;
         // The device identification is the starting state's unless the case names it.
         const json after = json::parse(c.stateAfter);
-        const json expected = {{"format", "parvane-state"},
+        json expected = {{"format", "parvane-state"},
                                {"version", 1},
                                {"config", after["config"]},
                                {"deviceId", after.contains("deviceId") ? after["deviceId"] : json::parse(DEFAULT_DEVICE_ID)},
@@ -288,6 +304,9 @@ TEST_F(DocumentsTest, AcceptedDocumentsChangeWhatTheyNameAndLeaveTheRest)
                                {"coils", after["coils"]},
                                {"inputRegisters", after["inputRegisters"]},
                                {"discreteInputs", after["discreteInputs"]}};
+        if (after.contains("generators")) {
+            expected["generators"] = after["generators"];
+        }
         EXPECT_EQ(BuildStateDocument(), expected);
     }
 }

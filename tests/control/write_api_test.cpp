@@ -285,6 +285,18 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         {"POST", "/api/v1/faults", R"({"rules": "drop"})", kToken, 400, "unknown member 'rules'"},
         {"POST", "/api/v1/faults", R"(["drop"])", kToken, 400,
          "expected an object such as {\"rule\": \"drop fc=3\"}, got a list"},
+        // Generators: refused whole, naming the word or the member; nothing is added.
+        {"POST", "/api/v1/generators", R"({"generator": "registers 0 uint16 counter period=5ms"})", kToken, 400,
+         "generator: cannot read 'period=5ms': expected N ms or N s, from 10 ms to a day, e.g. 100ms or 60s"},
+        {"POST", "/api/v1/generators", R"({"generator": "registers 0 uint32 copy from=1"})", kToken, 400,
+         "generator: cannot read 'copy': a copy onto itself: the source overlaps the target"},
+        {"POST", "/api/v1/generators", R"({"generator": "registers 65535 float32 sine"})", kToken, 400,
+         "generator: cannot read '65535': the value's 2 cells run past 65535"},
+        {"POST", "/api/v1/generators", R"({"generator": 5})", kToken, 400,
+         "generator: must be a string such as \"registers 0 uint16 counter\""},
+        {"POST", "/api/v1/generators", R"({"generators": "x"})", kToken, 400, "unknown member 'generators'"},
+        {"DELETE", "/api/v1/generators/0", "", kToken, 400,
+         "'0' is not a generator id: expected a number from 1 to 4294967295"},
         // Captures: a name that is missing, of the wrong type, or that cannot be created starts none.
         {"POST", "/api/v1/capture", "{}", kToken, 400,
          "file: expected the capture file's name as a non-empty string"},
@@ -311,6 +323,7 @@ TEST_F(HttpApiTest, RefusedWritesAnswerTheRuleAndChangeNothing)
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/state", "", kToken).body, stateBefore.body);
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/config", "", kToken).body, configBefore.body);
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/faults", "", kToken).body, R"({"rules":[]})");
+        EXPECT_EQ(Exchange(*http, "GET", "/api/v1/generators", "", kToken).body, R"({"generators":[]})");
         EXPECT_EQ(Exchange(*http, "GET", "/api/v1/capture", "", kToken).body, R"({"capturing":false})");
         EXPECT_EQ(ModbusRegisters(client, 0, 3), (std::vector<int>{4660, 22136, 0}));
         EXPECT_EQ(ModbusRegisters(client, 65535, 1), (std::vector<int>{7}));

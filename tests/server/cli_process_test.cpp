@@ -245,6 +245,9 @@ TEST_F(CliProcessTest, BadOptionsExitWithStatus2AndAMessage)
         {{"--fault", "drop", "--fault", "close probability=1.01"},
          "--fault: cannot read 'probability=1.01': expected probability=P with P from 0 to 1, e.g. 0.25"},
         {{"--fault-seed", "-1"}, "--fault-seed needs a number from 0 to 18446744073709551615, got '-1'"},
+        {{"--generate", "registers 0 uint16 counter", "--generate", "registers 0 uint16 ramp"},
+         "--generate: cannot read 'ramp': not a kind: expected counter, random, sine, triangle, sawtooth, square, "
+         "time or copy"},
     };
     for (const auto& c : told) {
         SCOPED_TRACE(c.options[0] + (c.options.size() > 1 ? " " + c.options[1].substr(0, 20) : ""));

@@ -1,5 +1,6 @@
 #include "support/core_state.h"
 
+#include "generators/generators.h"
 #include "modbus/device_identification.h"
 #include "modbus/function_codes.h"
 #include "modbus/standard_limits.h"
@@ -21,4 +22,5 @@ void ResetServedData()
         SetUnitServed(static_cast<uint8_t>(unit), true);
     }
     SetUnknownUnitAnswer(UnknownUnitAnswer::kNone);
+    ClearGenerators();
 }
