@@ -1,10 +1,21 @@
 #include "platform/standard_output.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 namespace {
 
 constexpr int kWsaEshutdown = 10058;
+
+// The C library's text mode would end the lines of --help, --version and the refusals with "\r\n"
+// while the log lines, written with WriteFile, end with "\n": binary mode from the start gives every
+// line the program prints the same ending, the one the POSIX build prints, so that scripts reading
+// either build see the same bytes.
+const bool kStandardStreamsBinary =
+    _setmode(_fileno(stdout), _O_BINARY) != -1 && _setmode(_fileno(stderr), _O_BINARY) != -1;
 
 }  // namespace
 
