@@ -38,10 +38,10 @@ bool ReadHistoryQuery(const httplib::Request& request, HistoryQuery* query, std:
 
 // The ring's extent once it holds an entry numbered after query.after, or at once when the query
 // does not ask to wait.
-template <typename Entry>
-typename SequenceRing<Entry>::Extent WaitForHistory(SequenceRing<Entry>& ring, const HistoryQuery& query)
+template <typename Ring>
+auto WaitForHistory(Ring& ring, const HistoryQuery& query)
 {
-    typename SequenceRing<Entry>::Extent extent = ring.CurrentExtent();
+    auto extent = ring.CurrentExtent();
     if (extent.last <= query.after && query.wait > 0) {
         ring.WaitAfter(query.after, static_cast<int>(query.wait));
         extent = ring.CurrentExtent();
@@ -78,16 +78,15 @@ typename SequenceRing<Entry>::Extent ReadHistory(SequenceRing<Entry>& ring, cons
 // hold of its lock: a full history is 10,000 entries, and copying them out first cost more than
 // writing them. Room for a batch's longest text is made before each hold, so that nothing is
 // allocated while a client thread may be waiting for the lock. Answers the extent as ReadHistory.
-SequenceRing<KeptTransaction>::Extent WriteTransactions(const HistoryQuery& query, TransactionText* answer)
+PackedRing::Extent WriteTransactions(const HistoryQuery& query, TransactionText* answer)
 {
-    SequenceRing<KeptTransaction>& ring = TransactionHistory();
-    SequenceRing<KeptTransaction>::Extent extent = WaitForHistory(ring, query);
+    PackedRing::Extent extent = WaitForHistory(TransactionHistory(), query);
     const uint64_t until = extent.last;
     uint64_t after = query.after;
     for (;;) {
         answer->MakeRoom(kTransactionsPerHold);
-        const auto visit = ring.VisitAfter(after, until, kTransactionsPerHold,
-                                           [answer](const KeptTransaction& kept) { answer->Add(kept); });
+        const auto visit = VisitTransactionsAfter(after, until, kTransactionsPerHold,
+                                                  [answer](const KeptTransaction& kept) { answer->Add(kept); });
         extent = visit.extent;
         if (visit.count < kTransactionsPerHold) {
             break;

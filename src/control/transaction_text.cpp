@@ -4,6 +4,9 @@
 #include <charconv>
 #include <cstring>
 
+#include "modbus/modbus_limits.h"
+#include "server/slot_table.h"
+
 namespace {
 
 // The longest entry: the members' names and punctuation, two 20-digit numbers, the time, a peer
@@ -120,11 +123,11 @@ void TransactionText::Add(const KeptTransaction& kept)
     out = WriteText(out, ",\"socket\":");
     out = WriteNumber(out, kept.socket);
     out = WriteText(out, ",\"peer\":");
-    out = WriteString(out, kept.peer, sizeof kept.peer);
+    out = WriteString(out, kept.peer, kept.peerLength);
     out = WriteText(out, ",\"request\":");
-    out = WriteHex(out, kept.Request(), kept.requestLength);
+    out = WriteHex(out, kept.request, kept.requestLength);
     out = WriteText(out, ",\"response\":");
-    out = WriteHex(out, kept.Response(), kept.responseLength);
+    out = WriteHex(out, kept.response, kept.responseLength);
     out = WriteText(out, ",\"exception\":");
     out = WriteNumber(out, static_cast<unsigned>(kept.exception));
     *out++ = '}';
