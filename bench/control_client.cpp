@@ -5,7 +5,8 @@
 //                                 what a dashboard or a test rig does while a Modbus client works:
 //                                 GET /api/v1/status and GET /api/v1/transactions?after=LAST R
 //                                 times a second (default 10; 0 only waits), LAST being the previous
-//                                 answer's "last"
+//                                 answer's "last"; counts the transactions that the history
+//                                 dropped before a poll asked for them (a poller that falls behind)
 //   --tables --port P --reps N    times N PUTs of /api/v1/registers with all 65,536 values and N
 //                                 GETs of /api/v1/registers?start=0&count=65536, each GET checked
 //                                 against the PUT before it
@@ -87,14 +88,15 @@ httplib::Client MakeClient(int port) {
   return client;
 }
 
-// The number after "last": in the end of a history answer.
-bool ReadLast(const std::string& tail, uint64_t* last) {
-  const size_t at = tail.rfind("\"last\":");
+// The number after "name": in the end of a history answer, e.g. "\"last\":".
+bool ReadMember(const std::string& tail, const std::string& name, uint64_t* number) {
+  const size_t at = tail.rfind(name);
   if (at == std::string::npos) return false;
+  const char* start = tail.c_str() + at + name.size();
   char* end = nullptr;
-  const unsigned long long value = std::strtoull(tail.c_str() + at + 7, &end, 10);
-  if (end == tail.c_str() + at + 7) return false;
-  *last = value;
+  const unsigned long long value = std::strtoull(start, &end, 10);
+  if (end == start) return false;
+  *number = value;
   return true;
 }
 
@@ -119,6 +121,8 @@ int Poll(const Options& options) {
   uint64_t last = 0;
   long polls = 0, errors = 0;
   uint64_t transactions = 0, bytes = 0;
+  // Transactions the history dropped before a poll could fetch them: a poller that falls behind.
+  uint64_t missed = 0;
   double slowestMs = 0;
   const Clock::time_point start = Clock::now();
   const auto length = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options.seconds));
@@ -136,8 +140,9 @@ int Poll(const Options& options) {
         client.Get(path.c_str(), [&answer](const char* data, size_t length) { return answer.Take(data, length); });
     slowestMs = std::max(slowestMs, std::chrono::duration<double, std::milli>(Clock::now() - asked).count());
     ++polls;
-    uint64_t newest = 0;
-    if (!status || status->status != 200 || !history || history->status != 200 || !ReadLast(answer.tail, &newest)) {
+    uint64_t newest = 0, dropped = 0;
+    if (!status || status->status != 200 || !history || history->status != 200 ||
+        !ReadMember(answer.tail, "\"last\":", &newest) || !ReadMember(answer.tail, "\"dropped\":", &dropped)) {
       ++errors;
       std::fprintf(stderr, "control_client: poll %ld failed (%s)\n", polls,
                    !status ? "no status answer" : !history ? "no transactions answer" : "bad answer");
@@ -145,11 +150,15 @@ int Poll(const Options& options) {
     }
     bytes += status->body.size() + answer.bytes;
     // The first answer holds what came before the poll began.
-    if (polls > 1) transactions += newest - last;
+    if (polls > 1) {
+      transactions += newest - last;
+      missed += dropped > last ? dropped - last : 0;
+    }
     last = newest;
   }
-  std::printf("RESULT polls=%ld errors=%ld transactions=%llu bytes=%llu slowest_ms=%.2f\n", polls, errors,
-              static_cast<unsigned long long>(transactions), static_cast<unsigned long long>(bytes), slowestMs);
+  std::printf("RESULT polls=%ld errors=%ld transactions=%llu missed=%llu bytes=%llu slowest_ms=%.2f\n", polls,
+              errors, static_cast<unsigned long long>(transactions), static_cast<unsigned long long>(missed),
+              static_cast<unsigned long long>(bytes), slowestMs);
   return errors == 0 && (polls > 0 || options.rate == 0) ? 0 : 1;
 }
 

@@ -650,7 +650,7 @@ stop_poller() {
     failures=$((failures + 1))
     return
   fi
-  echo "$(field polls "$line") $(field transactions "$line") $(field bytes "$line") $(field slowest_ms "$line")" >>"$work/polls"
+  echo "$(field polls "$line") $(field transactions "$line") $(field bytes "$line") $(field slowest_ms "$line") $(field missed "$line")" >>"$work/polls"
 }
 
 control_check() {
@@ -712,9 +712,11 @@ control_check() {
   echo "(goal: at least 95%; \"ratio by CPU\" is the CPU per request without the interface over the CPU"
   echo "per request with it, the server's and the load client's, not the poller's)"
   if [ -s "$work/polls" ] && [ "$poll_rate" -gt 0 ]; then
-    awk '{ polls += $1; transactions += $2; bytes += $3; if ($4 > slowest) slowest = $4 }
-      END { printf "Poller: %d polls, %.0f new transactions and %.0f kB fetched per poll, slowest poll %.1f ms\n",
-        polls, transactions / polls, bytes / polls / 1000, slowest }' "$work/polls"
+    awk '{ polls += $1; transactions += $2; bytes += $3; if ($4 > slowest) slowest = $4; missed += $5 }
+      END { printf "Poller: %d polls, %.0f new transactions and %.0f kB fetched per poll, slowest poll %.1f ms,\n",
+        polls, transactions / polls, bytes / polls / 1000, slowest
+        printf "%.1f%% of the new transactions missed (dropped by the history before a poll asked for them)\n",
+        (transactions > 0 ? 100 * missed / transactions : 0) }' "$work/polls"
   fi
   if [ -n "$line" ]; then
     echo

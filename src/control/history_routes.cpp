@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "control/control_routes.h"
@@ -13,9 +13,6 @@
 
 namespace {
 
-// A transactions entry of a short request and its answer (a read or write of ten registers takes
-// about 200 bytes), with room to spare so that a full history's text seldom moves as it grows.
-constexpr size_t kTypicalTransactionTextSize = 256;
 // The longest an answer may wait for a new entry.
 constexpr uint64_t kMaxWaitMilliseconds = 30000;
 // Entries copied per hold of a ring's lock, so that a reader of the whole ring never keeps a
@@ -38,10 +35,10 @@ bool ReadHistoryQuery(const httplib::Request& request, HistoryQuery* query, std:
 
 // The ring's extent once it holds an entry numbered after query.after, or at once when the query
 // does not ask to wait.
-template <typename Entry>
-typename SequenceRing<Entry>::Extent WaitForHistory(SequenceRing<Entry>& ring, const HistoryQuery& query)
+template <typename Ring>
+auto WaitForHistory(Ring& ring, const HistoryQuery& query)
 {
-    typename SequenceRing<Entry>::Extent extent = ring.CurrentExtent();
+    auto extent = ring.CurrentExtent();
     if (extent.last <= query.after && query.wait > 0) {
         ring.WaitAfter(query.after, static_cast<int>(query.wait));
         extent = ring.CurrentExtent();
@@ -74,27 +71,36 @@ typename SequenceRing<Entry>::Extent ReadHistory(SequenceRing<Entry>& ring, cons
     return {until, extent.dropped};
 }
 
-// The transactions after query.after written into *answer straight from the ring, a batch per
-// hold of its lock: a full history is 10,000 entries, and copying them out first cost more than
-// writing them. Room for a batch's longest text is made before each hold, so that nothing is
-// allocated while a client thread may be waiting for the lock. Answers the extent as ReadHistory.
-SequenceRing<KeptTransaction>::Extent WriteTransactions(const HistoryQuery& query, TransactionText* answer)
+// The transactions numbered after `after` up to `until` written into *text straight from the
+// history, a batch per hold of its lock: a full history is 10,000 entries, and copying them out
+// first cost more than writing them. Nothing is allocated while a client thread may be waiting for
+// the lock. The history goes on taking transactions meanwhile; should it drop one that the answer
+// has yet to write (some 10,000 transactions while an answer is written), the answer ends before
+// it, `last` naming its last entry: an answer never has a gap in the middle, and the next one
+// starts with the gap. Answers the extent to report.
+PackedRing::Extent WriteTransactions(uint64_t after, uint64_t until, TransactionText* text)
 {
-    SequenceRing<KeptTransaction>& ring = TransactionHistory();
-    SequenceRing<KeptTransaction>::Extent extent = WaitForHistory(ring, query);
-    const uint64_t until = extent.last;
-    uint64_t after = query.after;
+    uint64_t written = after;   // the number of the last entry written
+    bool anyWritten = false;
     for (;;) {
-        answer->MakeRoom(kTransactionsPerHold);
-        const auto visit = ring.VisitAfter(after, until, kTransactionsPerHold,
-                                           [answer](const KeptTransaction& kept) { answer->Add(kept); });
-        extent = visit.extent;
-        if (visit.count < kTransactionsPerHold) {
-            break;
+        bool stopped = false;
+        const auto visit =
+            VisitTransactionsAfter(written, until, kTransactionsPerHold, [&](const KeptTransaction& kept) {
+                // The first entry may follow a gap, which the answer's start shows; a later one may not.
+                if (stopped || (anyWritten && kept.seq != written + 1) || !text->Add(kept)) {
+                    stopped = true;
+                    return;
+                }
+                written = kept.seq;
+                anyWritten = true;
+            });
+        if (stopped || (anyWritten && written < until && visit.extent.dropped > written)) {
+            return {written, visit.extent.dropped};
         }
-        after = visit.lastSeq;
+        if (visit.count < kTransactionsPerHold) {
+            return {until, visit.extent.dropped};
+        }
     }
-    return {until, extent.dropped};
 }
 
 }  // namespace
@@ -122,18 +128,19 @@ void AnswerTransactions(const httplib::Request& request, httplib::Response& resp
         AnswerError(response, 400, problem);
         return;
     }
-    // Room for the entries held now.
-    const auto held = TransactionHistory().CurrentExtent();
+    const PackedRing::Extent held = WaitForHistory(TransactionHistory(), query);
     const uint64_t first = std::max(query.after, held.dropped);
-    std::string text;
-    text.reserve(static_cast<size_t>(std::min<uint64_t>(held.last > first ? held.last - first : 0,
-                                                        kTransactionHistoryCapacity)) *
-                     kTypicalTransactionTextSize +
-                 kTypicalTransactionTextSize);
-    TransactionText answer(&text);
-    const auto extent = WriteTransactions(query, &answer);
-    answer.Finish(extent.last, extent.dropped);
+    auto text = std::make_shared<TransactionText>(held.last > first ? held.last - first : 0);
+    if (!text->HasBuffer()) {
+        AnswerError(response, 500, "no memory for the answer");
+        return;
+    }
+    const PackedRing::Extent extent = WriteTransactions(query.after, held.last, text.get());
+    text->Finish(extent.last, extent.dropped);
     response.status = 200;
-    response.body = std::move(text);
-    response.set_header("Content-Type", kJsonContentType);
+    // Sent straight from the text's buffer.
+    response.set_content_provider(text->Size(), kJsonContentType,
+                                  [text](size_t offset, size_t length, httplib::DataSink& sink) {
+                                      return sink.write(text->Data() + offset, length);
+                                  });
 }

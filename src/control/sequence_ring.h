@@ -97,31 +97,6 @@ public:
         return Extent{last_, first - 1};
     }
 
-    // What VisitAfter did: the extent as it found it, how many entries it handed over, and the
-    // number of the last of them.
-    struct Visit {
-        Extent extent;
-        size_t count;
-        uint64_t lastSeq;
-    };
-
-    // Hands `visit(entry)` the entries numbered after `after` up to `until`, at most `limit` of
-    // them, in order, under the lock: for a reader that turns entries into text more cheaply than
-    // it could copy them out. `visit` must neither block nor allocate.
-    template <typename Visitor>
-    Visit VisitAfter(uint64_t after, uint64_t until, size_t limit, Visitor visit) const
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        const uint64_t first = FirstHeld();
-        uint64_t seq = after + 1 > first ? after + 1 : first;
-        const uint64_t end = until < last_ ? until : last_;
-        size_t count = 0;
-        for (; seq <= end && count < limit; ++seq, ++count) {
-            visit(entries_[(seq - 1) % capacity_]);
-        }
-        return Visit{Extent{last_, first - 1}, count, seq - 1};
-    }
-
     Extent CurrentExtent() const
     {
         std::lock_guard<std::mutex> hold(lock_);

@@ -3,39 +3,50 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "control/sequence_ring.h"
+#include "control/packed_ring.h"
 #include "modbus/exception_code.h"
-#include "modbus/modbus_limits.h"
 #include "platform/clock.h"
-#include "server/slot_table.h"
+#include "server/transaction_trace.h"
 
 // Every Modbus transaction served while the control interface runs, numbered from 1 and stamped
 // with the wall clock when it completed; the newest kTransactionHistoryCapacity are kept.
 
 inline constexpr size_t kTransactionHistoryCapacity = 10000;
 
-// Laid out so that keeping a transaction writes as few cache lines as it can: the history (6 MB)
-// is larger than the caches, so every line a client thread writes here is a miss on its way to the
-// next request. The fixed fields come first and the request and response follow back to back, so
-// that a short exchange fills two of the ten lines an entry spans.
-struct alignas(64) KeptTransaction {
+// A kept transaction as a reader sees it. The texts and bytes point into the history's storage and
+// are valid only inside the visitor of VisitTransactionsAfter.
+struct KeptTransaction {
     uint64_t seq;
     WallTime stamp;   // turned into the local time of day when answered, off the client thread
     int socket;
-    uint16_t requestLength;
-    uint16_t responseLength;
     ExceptionCode exception;
-    char peer[kPeerTextSize];
-    uint8_t bytes[2 * kAduCapacity];   // the request, then the response
-
-    const uint8_t* Request() const { return bytes; }
-    const uint8_t* Response() const { return bytes + requestLength; }
+    const char* peer;   // not terminated
+    size_t peerLength;
+    const uint8_t* request;
+    uint16_t requestLength;
+    const uint8_t* response;
+    uint16_t responseLength;
 };
 
-SequenceRing<KeptTransaction>& TransactionHistory();
+PackedRing& TransactionHistory();
 
-// Opens the history (its storage allocated here, once) and adds the transaction observer that
-// feeds it and the request metrics, once per process, before the server first starts. False
-// when the storage cannot be had or no observer place is left. The history stops and closes
-// through TransactionHistory().
+// The kept transaction numbered `seq` from its record in the history.
+KeptTransaction ReadKeptTransaction(uint64_t seq, const uint8_t* record);
+
+// Hands `visit(kept)` the transactions numbered after `after` up to `until`, at most `limit` of
+// them, in order, under the history's lock, as PackedRing::VisitAfter.
+template <typename Visitor>
+PackedRing::Visit VisitTransactionsAfter(uint64_t after, uint64_t until, size_t limit, Visitor visit)
+{
+    return TransactionHistory().VisitAfter(after, until, limit, [&visit](uint64_t seq, const uint8_t* record, size_t) {
+        visit(ReadKeptTransaction(seq, record));
+    });
+}
+
+// The transaction observer that feeds the history and the request metrics.
+void KeepTransaction(const TransactionView& transaction);
+
+// Opens the history (its storage allocated here, once) and adds KeepTransaction as a transaction
+// observer, once per process, before the server first starts. False when the storage cannot be
+// had or no observer place is left. The history stops and closes through TransactionHistory().
 bool OpenTransactionHistory();

@@ -3,12 +3,20 @@
 #include <array>
 #include <charconv>
 #include <cstring>
+#include <new>
+
+#include "modbus/modbus_limits.h"
+#include "server/slot_table.h"
 
 namespace {
 
-// The longest entry: the members' names and punctuation, two 20-digit numbers, the time, a peer
-// whose every character is escaped, and two ADUs in hexadecimal.
+// The longest entry and its comma: the members' names and punctuation, two 20-digit numbers, the
+// time, a peer whose every character is escaped, and two ADUs in hexadecimal.
 constexpr size_t kEntryTextSize = 128 + 2 * 20 + 14 + 6 * kPeerTextSize + 4 * kAduCapacity;
+// The answer's beginning, and its end with two 20-digit numbers.
+constexpr size_t kBeginTextSize = 32;
+constexpr size_t kEndTextSize = 64;
+static_assert(kBeginTextSize + kEndTextSize <= kEntryTextSize);
 
 // Every byte's two hexadecimal digits, so that a byte costs one two-byte copy.
 constexpr std::array<char, 512> MakeHexPairs()
@@ -95,20 +103,23 @@ char* WriteHex(char* out, const uint8_t* bytes, size_t count)
 
 }  // namespace
 
-TransactionText::TransactionText(std::string* text) : text_(text)
+// Room for the entries, and one entry's room more for the answer's beginning and end.
+TransactionText::TransactionText(size_t entries)
+    : buffer_(new (std::nothrow) char[(entries + 1) * kEntryTextSize]), capacity_((entries + 1) * kEntryTextSize)
 {
-    text_->append("{\"transactions\":[");
+    if (buffer_ != nullptr) {
+        size_ = static_cast<size_t>(WriteText(buffer_.get(), "{\"transactions\":[") - buffer_.get());
+    }
 }
 
-void TransactionText::MakeRoom(size_t count)
+bool TransactionText::Add(const KeptTransaction& kept)
 {
-    text_->reserve(text_->size() + count * kEntryTextSize);
-}
-
-void TransactionText::Add(const KeptTransaction& kept)
-{
-    char entry[kEntryTextSize];
-    char* out = entry;
+    // An entry, and the answer's end after it.
+    if (buffer_ == nullptr || capacity_ - size_ < kEntryTextSize + kEndTextSize) {
+        return false;
+    }
+    char* const start = buffer_.get() + size_;
+    char* out = start;
     if (!first_) {
         *out++ = ',';
     }
@@ -120,26 +131,30 @@ void TransactionText::Add(const KeptTransaction& kept)
     out = WriteText(out, ",\"socket\":");
     out = WriteNumber(out, kept.socket);
     out = WriteText(out, ",\"peer\":");
-    out = WriteString(out, kept.peer, sizeof kept.peer);
+    out = WriteString(out, kept.peer, kept.peerLength);
     out = WriteText(out, ",\"request\":");
-    out = WriteHex(out, kept.Request(), kept.requestLength);
+    out = WriteHex(out, kept.request, kept.requestLength);
     out = WriteText(out, ",\"response\":");
-    out = WriteHex(out, kept.Response(), kept.responseLength);
+    out = WriteHex(out, kept.response, kept.responseLength);
     out = WriteText(out, ",\"exception\":");
     out = WriteNumber(out, static_cast<unsigned>(kept.exception));
     *out++ = '}';
-    text_->append(entry, static_cast<size_t>(out - entry));
+    size_ += static_cast<size_t>(out - start);
+    return true;
 }
 
 void TransactionText::Finish(uint64_t last, uint64_t dropped)
 {
-    char end[64];
-    char* out = WriteText(end, "],\"last\":");
+    if (buffer_ == nullptr) {
+        return;
+    }
+    char* const start = buffer_.get() + size_;
+    char* out = WriteText(start, "],\"last\":");
     out = WriteNumber(out, last);
     out = WriteText(out, ",\"dropped\":");
     out = WriteNumber(out, dropped);
     *out++ = '}';
-    text_->append(end, static_cast<size_t>(out - end));
+    size_ += static_cast<size_t>(out - start);
 }
 
 TimeOfDay TransactionText::LocalTime(const WallTime& stamp)
