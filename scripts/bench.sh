@@ -11,7 +11,7 @@
 #                                         short K=1 run; strace slows the server, the counts stay)
 #   scripts/bench.sh control [options]    the control interface's cost: parvane-cli against
 #                                         parvane-cli --http while a poller (bench_control_client,
-#                                         on CPU 0 too) fetches the status and the new transactions
+#                                         on CPU 0 too, or --poller-cpu) fetches the status and the new transactions
 #                                         ten times a second; then the time of a PUT and a GET of all
 #                                         65,536 registers through the interface
 #
@@ -24,6 +24,9 @@
 #   --table-reps N          control mode: PUTs and GETs of the whole register table (default 20)
 #   --poll-rate N           control mode: the poller's polls per second (default 10; 0 measures the
 #                           interface switched on but not asked anything)
+#   --poller-cpu N          control mode: the CPU the poller runs on (default 0, beside the load and
+#                           the server, so that its own reading counts against them; 1 leaves the
+#                           server's cost alone)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
 #                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
 #                           gives the capture's cost), cli_fault, parvane-cli with a fault rule that
@@ -58,6 +61,7 @@ unpinned_seconds=1.5
 idle_seconds=10
 table_reps=20
 poll_rate=10
+poller_cpu=0
 servers=""
 build=1
 before_server=""
@@ -76,6 +80,7 @@ while [ $# -gt 0 ]; do
     --idle-seconds) idle_seconds=$2; shift 2 ;;
     --table-reps) table_reps=$2; shift 2 ;;
     --poll-rate) poll_rate=$2; shift 2 ;;
+    --poller-cpu) poller_cpu=$2; shift 2 ;;
     --servers) servers=$2; shift 2 ;;
     --no-build) build=0; shift ;;
     --before) before_server=$2; shift 2 ;;
@@ -632,7 +637,7 @@ count_syscalls() {
 # as the load run ends, and prints what it fetched.
 poller_guard=""
 start_poller() { # port seconds
-  timeout --kill-after=2 $((${2%.*} + 30)) taskset -c 0 "$control_client" --poll --port "$1" --seconds "$2" --rate "$poll_rate" \
+  timeout --kill-after=2 $((${2%.*} + 30)) taskset -c "$poller_cpu" "$control_client" --poll --port "$1" --seconds "$2" --rate "$poll_rate" \
     >"$work/poller.out" 2>>"$work/poller.errors" &
   poller_guard=$!
 }
