@@ -11,9 +11,10 @@
 #                                         short K=1 run; strace slows the server, the counts stay)
 #   scripts/bench.sh control [options]    the control interface's cost: parvane-cli against
 #                                         parvane-cli --http while a poller (bench_control_client,
-#                                         on CPU 0 too, or --poller-cpu) fetches the status and the new transactions
-#                                         ten times a second; then the time of a PUT and a GET of all
-#                                         65,536 registers through the interface
+#                                         on CPU 0 too, or --poller-cpu) fetches the status and
+#                                         the new transactions ten times a second; then the time
+#                                         of a PUT and a GET of all 65,536 registers through the
+#                                         interface
 #
 # Options:
 #   --reps N                repetitions of each pinned run (default 3; 5 in console and control modes)
