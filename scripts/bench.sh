@@ -701,7 +701,8 @@ control_check() {
 
   echo
   echo "Control interface check: parvane-cli against parvane-cli --http while a poller fetches"
-  echo "/api/v1/status and /api/v1/transactions?after=LAST $poll_rate times a second, all on CPU 0,"
+  echo "/api/v1/status and /api/v1/transactions?after=LAST $poll_rate times a second, load and servers"
+  echo "on CPU 0, the poller on CPU $poller_cpu,"
   echo "medians of $reps x $seconds s"
   printf '| %-14s | %-24s | %-26s | %-8s | %-26s | %-12s |\n' workload parvane-cli "parvane-cli --http, polled" \
     ratio "CPU us/request: off, on" "ratio by CPU"
