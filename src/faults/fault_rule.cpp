@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "faults/rule_words.h"
+
 namespace {
 
 constexpr uint32_t kMaxFunctionCode = 127;   // codes above are exception responses
@@ -331,11 +333,6 @@ void ClearRule(FaultRule* rule)
     rule->probability = 1;
 }
 
-bool IsBlank(char character)
-{
-    return character == ' ' || character == '\t';
-}
-
 }  // namespace
 
 bool ParseFaultRule(const std::string& text, FaultRule* rule, std::string* problem)
@@ -345,24 +342,13 @@ bool ParseFaultRule(const std::string& text, FaultRule* rule, std::string* probl
     unsigned given = 0;
     size_t position = 0;
     bool first = true;
-    for (;;) {
-        while (position < text.size() && IsBlank(text[position])) {
-            ++position;
-        }
-        if (position == text.size()) {
-            break;
-        }
-        size_t end = position;
-        while (end < text.size() && !IsBlank(text[end])) {
-            ++end;
-        }
-        std::string_view word(text.data() + position, end - position);
+    std::string_view word;
+    while (NextRuleWord(text, &position, &word)) {
         if (first ? !ReadAction(word, rule, problem) : !ReadCondition(word, &given, rule, problem)) {
             return false;
         }
         kept += (first ? "" : " ") + std::string(word);
         first = false;
-        position = end;
     }
     if (first) {
         *problem = "the rule is empty: expected ACTION[=VALUE] [CONDITION ...]";

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "faults/rule_words.h"
 #include "values/value_bits.h"
 
 namespace {
@@ -381,11 +382,6 @@ void ClearGenerator(Generator* generator)
     generator->periodMilliseconds = kDefaultGeneratorPeriodMilliseconds;
 }
 
-bool IsBlank(char character)
-{
-    return character == ' ' || character == '\t';
-}
-
 }  // namespace
 
 bool ParseGenerator(const std::string& text, Generator* generator, std::string* problem)
@@ -396,18 +392,8 @@ bool ParseGenerator(const std::string& text, Generator* generator, std::string* 
     int wordCount = 0;
     unsigned given = 0;
     size_t position = 0;
-    for (;;) {
-        while (position < text.size() && IsBlank(text[position])) {
-            ++position;
-        }
-        if (position == text.size()) {
-            break;
-        }
-        size_t end = position;
-        while (end < text.size() && !IsBlank(text[end])) {
-            ++end;
-        }
-        std::string_view word(text.data() + position, end - position);
+    std::string_view word;
+    while (NextRuleWord(text, &position, &word)) {
         if (wordCount < 4) {
             words[wordCount++] = word;
             if (wordCount == 4 && !ReadTarget(words, generator, problem)) {
@@ -417,7 +403,6 @@ bool ParseGenerator(const std::string& text, Generator* generator, std::string* 
             return false;
         }
         kept += (kept.empty() ? "" : " ") + std::string(word);
-        position = end;
     }
     if (wordCount < 4) {
         *problem = "expected TABLE ADDRESS TYPE KIND [key=value ...], e.g. \"input-registers 0 float32 sine "
