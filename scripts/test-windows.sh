@@ -37,9 +37,21 @@ prepare_wine_prefix() {
 # blocked in its send although the client's 300 ms send time-out said it was.
 wine_differences='server\.ServerControlTest\.ClientThatNeverReadsDelaysAStopOnlyBySendBound'
 
+# Wine 8 itself now and then ends a test program that has passed with a failure status: its loader
+# stops at the exit on "Inconsistency detected by ld.so: dl-fini.c: 87: _dl_fini: Assertion
+# `ns != LM_ID_BASE || i == nloaded' failed!" after GoogleTest's "[  PASSED  ]" (about one run of the
+# 226 tests in five), or a program ends at its start with no output at all. So a test that fails is
+# run once more, alone, and named here; one that fails again fails the run. The same sources run on
+# Linux without a second attempt.
 run_unit_tests_under_wine() {
   echo "== Windows unit tests under Wine"
-  (cd "$build_dir" && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 180 -E "$wine_differences")
+  local ctest_options=(--output-on-failure --no-tests=error --timeout 180 -E "$wine_differences")
+  if (cd "$build_dir" && ctest "${ctest_options[@]}" -j "$jobs"); then
+    return 0
+  fi
+  echo "== Windows unit tests under Wine: the failed ones once more"
+  (cd "$build_dir" && ctest "${ctest_options[@]}" --rerun-failed) || return 1
+  echo "test-windows.sh: the tests above failed under Wine once and passed the second time"
 }
 
 # Ends this prefix's wineserver (and with it any Wine process of ours still running), so that the
