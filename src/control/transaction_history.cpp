@@ -96,6 +96,11 @@ PackedRing& TransactionHistory()
     return History;
 }
 
+PackedRing::Batch MakeTransactionBatch(size_t records)
+{
+    return PackedRing::Batch(records, kLongestRecord);
+}
+
 bool OpenTransactionHistory()
 {
     if (!ObserverAdded) {
