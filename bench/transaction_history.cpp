@@ -35,8 +35,8 @@ void KeepTransactionInHistory(benchmark::State& state)
 }
 BENCHMARK(KeepTransactionInHistory);
 
-// A whole history written as text, as one answer writes it: a batch of entries per hold of the
-// history's lock, into a buffer allocated for the answer.
+// A whole history written as text, as one answer writes it: a batch of records copied out per hold
+// of the history's lock, then written into a buffer allocated for the answer.
 void WriteTransactionsText(benchmark::State& state)
 {
     if (!OpenTransactionHistory()) {
@@ -46,15 +46,15 @@ void WriteTransactionsText(benchmark::State& state)
     for (size_t index = 0; index < kTransactionHistoryCapacity; ++index) {
         KeepTransaction(kTransaction);
     }
-    constexpr size_t kPerHold = 64;
+    PackedRing::Batch batch = MakeTransactionBatch(64);
     size_t bytes = 0;
     for (auto _ : state) {
         TransactionText text(kTransactionHistoryCapacity);
         uint64_t after = 0;
         for (;;) {
-            const auto visit = VisitTransactionsAfter(after, kTransactionHistoryCapacity, kPerHold,
+            const auto visit = VisitTransactionsAfter(after, kTransactionHistoryCapacity, &batch,
                                                       [&text](const KeptTransaction& kept) { text.Add(kept); });
-            if (visit.count < kPerHold) {
+            if (visit.count < batch.Records()) {
                 break;
             }
             after = visit.lastSeq;

@@ -18,7 +18,8 @@ constexpr uint64_t kMaxWaitMilliseconds = 30000;
 // Entries copied per hold of a ring's lock, so that a reader of the whole ring never keeps a
 // client thread that finished a transaction waiting for more than a short copy.
 constexpr size_t kEntriesPerCopy = 256;
-// Transactions written as text per hold of the ring's lock: a few microseconds' work.
+// Transactions copied out of the history per hold of its lock: some 5 KB of a short exchange's
+// records, a fraction of a microsecond.
 constexpr size_t kTransactionsPerHold = 64;
 
 struct HistoryQuery {
@@ -71,21 +72,19 @@ typename SequenceRing<Entry>::Extent ReadHistory(SequenceRing<Entry>& ring, cons
     return {until, extent.dropped};
 }
 
-// The transactions numbered after `after` up to `until` written into *text straight from the
-// history, a batch per hold of its lock: a full history is 10,000 entries, and copying them out
-// first cost more than writing them. Nothing is allocated while a client thread may be waiting for
-// the lock. The history goes on taking transactions meanwhile; should it drop one that the answer
-// has yet to write (some 10,000 transactions while an answer is written), the answer ends before
-// it, `last` naming its last entry: an answer never has a gap in the middle, and the next one
-// starts with the gap. Answers the extent to report.
-PackedRing::Extent WriteTransactions(uint64_t after, uint64_t until, TransactionText* text)
+// The transactions numbered after `after` up to `until` written into *text from the history's
+// records, copied out a batch per hold of its lock. The history goes on taking transactions
+// meanwhile; should it drop one that the answer has yet to write (some 10,000 transactions while an
+// answer is written), the answer ends before it, `last` naming its last entry: an answer never has a
+// gap in the middle, and the next one starts with the gap. Answers the extent to report.
+PackedRing::Extent WriteTransactions(uint64_t after, uint64_t until, PackedRing::Batch* batch, TransactionText* text)
 {
     uint64_t written = after;   // the number of the last entry written
     bool anyWritten = false;
     for (;;) {
         bool stopped = false;
         const auto visit =
-            VisitTransactionsAfter(written, until, kTransactionsPerHold, [&](const KeptTransaction& kept) {
+            VisitTransactionsAfter(written, until, batch, [&](const KeptTransaction& kept) {
                 // The first entry may follow a gap, which the answer's start shows; a later one may not.
                 if (stopped || (anyWritten && kept.seq != written + 1) || !text->Add(kept)) {
                     stopped = true;
@@ -97,7 +96,7 @@ PackedRing::Extent WriteTransactions(uint64_t after, uint64_t until, Transaction
         if (stopped || (anyWritten && written < until && visit.extent.dropped > written)) {
             return {written, visit.extent.dropped};
         }
-        if (visit.count < kTransactionsPerHold) {
+        if (visit.count < batch->Records()) {
             return {until, visit.extent.dropped};
         }
     }
@@ -131,11 +130,12 @@ void AnswerTransactions(const httplib::Request& request, httplib::Response& resp
     const PackedRing::Extent held = WaitForHistory(TransactionHistory(), query);
     const uint64_t first = std::max(query.after, held.dropped);
     auto text = std::make_shared<TransactionText>(held.last > first ? held.last - first : 0);
-    if (!text->HasBuffer()) {
+    PackedRing::Batch batch = MakeTransactionBatch(kTransactionsPerHold);
+    if (!text->HasBuffer() || !batch.HasRoom()) {
         AnswerError(response, 500, "no memory for the answer");
         return;
     }
-    const PackedRing::Extent extent = WriteTransactions(query.after, held.last, text.get());
+    const PackedRing::Extent extent = WriteTransactions(query.after, held.last, &batch, text.get());
     text->Finish(extent.last, extent.dropped);
     response.status = 200;
     // Sent straight from the text's buffer.

@@ -1,5 +1,6 @@
 #include "control/metrics.h"
 
+#include <array>
 #include <atomic>
 
 #include "faults/fault_rules.h"
@@ -10,21 +11,34 @@
 
 namespace {
 
-// Only ever added to and read whole; relaxed, since nothing else is ordered by them.
+// Added to only under the transaction history's lock and read whole without it; relaxed, since
+// nothing else is ordered by them.
 std::atomic<uint64_t> Requests[kFunctionRowCount][kResultCount];
 std::atomic<uint64_t> BytesReceived{0};
 std::atomic<uint64_t> BytesTransmitted{0};
 
-
-int FunctionRow(uint8_t functionCode)
+// Its writers are one at a time, so a load and a store add without a locked instruction.
+void AddHeld(std::atomic<uint64_t>& counter, uint64_t amount)
 {
-    for (int row = 0; row < kServedFunctionCount; ++row) {
-        if (kServedFunctionCodes[row] == functionCode) {
-            return row;
+    counter.store(counter.load(std::memory_order_relaxed) + amount, std::memory_order_relaxed);
+}
+
+// Each function code's row, looked up once per transaction.
+constexpr std::array<uint8_t, 256> MakeFunctionRows()
+{
+    std::array<uint8_t, 256> rows{};
+    for (int code = 0; code < 256; ++code) {
+        rows[code] = kServedFunctionCount;
+        for (int row = 0; row < kServedFunctionCount; ++row) {
+            if (kServedFunctionCodes[row] == code) {
+                rows[code] = static_cast<uint8_t>(row);
+            }
         }
     }
-    return kServedFunctionCount;
+    return rows;
 }
+constexpr std::array<uint8_t, 256> kFunctionRows = MakeFunctionRows();
+
 
 std::string FunctionLabel(int row)
 {
@@ -78,10 +92,10 @@ void CountTransaction(const TransactionView& transaction)
         transaction.requestLength > kFunctionCodeOffset ? transaction.request[kFunctionCodeOffset] : 0;
     const int column = ResultColumn(transaction.code);
     if (column >= 0) {
-        Requests[FunctionRow(functionCode)][column].fetch_add(1, std::memory_order_relaxed);
+        AddHeld(Requests[kFunctionRows[functionCode]][column], 1);
     }
-    BytesReceived.fetch_add(transaction.requestLength, std::memory_order_relaxed);
-    BytesTransmitted.fetch_add(transaction.responseLength, std::memory_order_relaxed);
+    AddHeld(BytesReceived, transaction.requestLength);
+    AddHeld(BytesTransmitted, transaction.responseLength);
 }
 
 MetricsSample SampleMetrics()

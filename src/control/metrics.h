@@ -17,7 +17,8 @@ inline constexpr int kResultCount = 5;
 // Each served function code has its own row; every other code shares the last.
 inline constexpr int kFunctionRowCount = kServedFunctionCount + 1;
 
-// On the client thread, with no lock held: a few relaxed atomic additions.
+// On the client thread, while it holds the transaction history's lock to keep the transaction
+// (see KeepTransaction): that lock orders every count, so a count is a few plain additions.
 void CountTransaction(const TransactionView& transaction);
 
 struct MetricsSample {

@@ -3,21 +3,16 @@
 #include <chrono>
 #include <new>
 
-namespace {
-
-// Records start on 8-byte boundaries, so that a record's fixed fields are copied aligned.
-constexpr size_t kRecordAlignment = 8;
-
-constexpr size_t Aligned(size_t size)
+PackedRing::Batch::Batch(size_t records, size_t maxRecordSize)
+    : byteCapacity_(records * (sizeof(uint64_t) + AlignedSize(maxRecordSize)))
 {
-    return (size + kRecordAlignment - 1) / kRecordAlignment * kRecordAlignment;
+    bytes_.reset(new (std::nothrow) uint8_t[byteCapacity_]);
+    records_ = bytes_ != nullptr ? records : 0;
 }
-
-}  // namespace
 
 bool PackedRing::Open(size_t capacity, size_t maxRecordSize)
 {
-    const size_t byteCapacity = (capacity + 1) * Aligned(maxRecordSize);
+    const size_t byteCapacity = (capacity + 1) * AlignedSize(maxRecordSize);
     if (capacity == 0 || byteCapacity > UINT32_MAX) {
         return false;
     }
@@ -69,6 +64,27 @@ PackedRing::Extent PackedRing::CurrentExtent() const
     return Extent{last_, FirstHeld() - 1};
 }
 
+PackedRing::Visit PackedRing::CopyAfter(uint64_t after, uint64_t until, Batch* batch) const
+{
+    std::lock_guard<std::mutex> hold(lock_);
+    const uint64_t first = FirstHeld();
+    uint64_t seq = after + 1 > first ? after + 1 : first;
+    const uint64_t end = until < last_ ? until : last_;
+    size_t count = 0;
+    size_t used = 0;
+    for (; seq <= end && count < batch->records_; ++seq, ++count) {
+        const RecordPlace& place = places_[(seq - 1) % capacity_];
+        const uint64_t size = place.size;
+        if (used + sizeof size + AlignedSize(place.size) > batch->byteCapacity_) {
+            break;   // only for a batch made for shorter records than this ring's
+        }
+        std::memcpy(batch->bytes_.get() + used, &size, sizeof size);
+        std::memcpy(batch->bytes_.get() + used + sizeof size, bytes_.get() + place.offset, place.size);
+        used += sizeof size + AlignedSize(place.size);
+    }
+    return Visit{Extent{last_, first - 1}, count, seq - 1};
+}
+
 void PackedRing::WaitAfter(uint64_t after, int milliseconds)
 {
     std::unique_lock<std::mutex> hold(lock_);
@@ -85,7 +101,7 @@ size_t PackedRing::Place(size_t size)
     const size_t offset = next_;
     places_[last_ % capacity_] = RecordPlace{static_cast<uint32_t>(offset), static_cast<uint32_t>(size)};
     ++last_;
-    next_ = offset + Aligned(size);
+    next_ = offset + AlignedSize(size);
     return offset;
 }
 

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -16,7 +17,7 @@
 // (it starts again at the beginning, leaving less than one longest record unused), so the bytes of
 // the newest `capacity` records never reach back to their own oldest. Storage is allocated once
 // when the ring opens, so an add never allocates; a writer and a reader each hold the lock for
-// one copy only.
+// one copy only, so that a slow reader never holds up a client thread.
 class PackedRing {
 public:
     // What a reader learns besides the records: the highest number added so far, and how many of
@@ -44,7 +45,8 @@ public:
     // Frees the storage; later adds do nothing and reads find nothing.
     void Close();
 
-    // Adds a record of `size` bytes, which `fill(bytes)` writes under the lock; it must only copy.
+    // Adds a record of `size` bytes, which `fill(bytes)` writes under the lock; it must only copy,
+    // or count what only adds under this lock.
     // A record longer than the ring was opened for is not added.
     template <typename Fill>
     void Add(size_t size, Fill fill)
@@ -64,22 +66,40 @@ public:
         }
     }
 
-    // Hands `visit(seq, bytes, size)` the records numbered after `after` up to `until`, at most
-    // `limit` of them, in order, under the lock. `visit` must neither block nor allocate, and the
-    // bytes are valid only during the call.
+    // Room for records copied out of the ring, so that a reader can go through them without
+    // holding the lock that every client thread takes to add one: with everything on one CPU, a
+    // reader preempted while holding it makes the next client thread to finish a transaction
+    // sleep until the reader runs again. Allocated by the reader, never under the lock.
+    class Batch {
+    public:
+        // Room for `records` records of at most `maxRecordSize` bytes each; HasRoom() tells whether
+        // it could be had.
+        Batch(size_t records, size_t maxRecordSize);
+        bool HasRoom() const { return bytes_ != nullptr; }
+        size_t Records() const { return records_; }
+
+    private:
+        friend class PackedRing;
+        std::unique_ptr<uint8_t[]> bytes_;   // each record: its size in 8 bytes, then its bytes
+        size_t records_ = 0;
+        size_t byteCapacity_ = 0;
+    };
+
+    // Hands `visit(seq, bytes, size)` the records numbered after `after` up to `until`, at most as
+    // many as `batch` holds, in order. They are copied into the batch under the lock and handed
+    // over after it was let go; the bytes are valid until the batch is used again.
     template <typename Visitor>
-    Visit VisitAfter(uint64_t after, uint64_t until, size_t limit, Visitor visit) const
+    Visit VisitAfter(uint64_t after, uint64_t until, Batch* batch, Visitor visit) const
     {
-        std::lock_guard<std::mutex> hold(lock_);
-        const uint64_t first = FirstHeld();
-        uint64_t seq = after + 1 > first ? after + 1 : first;
-        const uint64_t end = until < last_ ? until : last_;
-        size_t count = 0;
-        for (; seq <= end && count < limit; ++seq, ++count) {
-            const RecordPlace& place = places_[(seq - 1) % capacity_];
-            visit(seq, bytes_.get() + place.offset, static_cast<size_t>(place.size));
+        const Visit copied = CopyAfter(after, until, batch);
+        const uint8_t* record = batch->bytes_.get();
+        for (uint64_t seq = copied.lastSeq + 1 - copied.count; seq <= copied.lastSeq; ++seq) {
+            uint64_t size;
+            std::memcpy(&size, record, sizeof size);
+            visit(seq, record + sizeof size, static_cast<size_t>(size));
+            record += sizeof size + AlignedSize(static_cast<size_t>(size));
         }
-        return Visit{Extent{last_, first - 1}, count, seq - 1};
+        return copied;
     }
 
     Extent CurrentExtent() const;
@@ -92,6 +112,12 @@ private:
         uint32_t offset;
         uint32_t size;
     };
+
+    // Records start on 8-byte boundaries, so that their fixed fields are copied aligned.
+    static constexpr size_t AlignedSize(size_t size) { return (size + 7) / 8 * 8; }
+
+    // Copies the records VisitAfter hands over into the batch, under the lock.
+    Visit CopyAfter(uint64_t after, uint64_t until, Batch* batch) const;
 
     // Under lock_: numbers a new record of `size` bytes and answers the offset its bytes go to.
     size_t Place(size_t size);

@@ -49,8 +49,8 @@ bool ObserverAdded = false;
 
 }  // namespace
 
-// On the client thread, after the transaction was published, with no lock held: one copy under the
-// ring's lock, and a few counters.
+// On the client thread, after the transaction was published, with no lock held: one copy and a few
+// counts under the ring's lock.
 void KeepTransaction(const TransactionView& transaction)
 {
     const WallTime stamp = WallClockNow();
@@ -68,8 +68,8 @@ void KeepTransaction(const TransactionView& transaction)
         record = CopyBytes(record + sizeof head, transaction.peerText, head.peerLength);
         record = CopyBytes(record, transaction.request, head.requestLength);
         CopyBytes(record, transaction.response, head.responseLength);
+        CountTransaction(transaction);
     });
-    CountTransaction(transaction);
 }
 
 KeptTransaction ReadKeptTransaction(uint64_t seq, const uint8_t* record)
@@ -94,6 +94,11 @@ KeptTransaction ReadKeptTransaction(uint64_t seq, const uint8_t* record)
 PackedRing& TransactionHistory()
 {
     return History;
+}
+
+PackedRing::Batch MakeTransactionBatch(size_t records)
+{
+    return PackedRing::Batch(records, kLongestRecord);
 }
 
 bool OpenTransactionHistory()

@@ -33,12 +33,16 @@ PackedRing& TransactionHistory();
 // The kept transaction numbered `seq` from its record in the history.
 KeptTransaction ReadKeptTransaction(uint64_t seq, const uint8_t* record);
 
-// Hands `visit(kept)` the transactions numbered after `after` up to `until`, at most `limit` of
-// them, in order, under the history's lock, as PackedRing::VisitAfter.
+// Room for `records` transactions copied out of the history by VisitTransactionsAfter.
+PackedRing::Batch MakeTransactionBatch(size_t records);
+
+// Hands `visit(kept)` the transactions numbered after `after` up to `until`, at most as many as
+// `batch` holds, in order, as PackedRing::VisitAfter: copied out under the history's lock and
+// visited after it was let go.
 template <typename Visitor>
-PackedRing::Visit VisitTransactionsAfter(uint64_t after, uint64_t until, size_t limit, Visitor visit)
+PackedRing::Visit VisitTransactionsAfter(uint64_t after, uint64_t until, PackedRing::Batch* batch, Visitor visit)
 {
-    return TransactionHistory().VisitAfter(after, until, limit, [&visit](uint64_t seq, const uint8_t* record, size_t) {
+    return TransactionHistory().VisitAfter(after, until, batch, [&visit](uint64_t seq, const uint8_t* record, size_t) {
         visit(ReadKeptTransaction(seq, record));
     });
 }
