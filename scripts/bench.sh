@@ -26,8 +26,8 @@
 #   --poll-rate N           control mode: the poller's polls per second (default 10; 0 measures the
 #                           interface switched on but not asked anything)
 #   --poller-cpu N          control mode: the CPU the poller runs on (default 0, beside the load and
-#                           the server, so that its own reading counts against them; 1 leaves the
-#                           server's cost alone)
+#                           the server, so that its own reading counts against them; with 1 it no
+#                           longer does, but every answer crosses CPUs)
 #   --servers "LIST"        compare and syscalls modes: some of floor libmodbus cli console (default: all that are built),
 #                           and cli_capture, parvane-cli writing a capture file (--servers "cli cli_capture"
 #                           gives the capture's cost), cli_fault, parvane-cli with a fault rule that
