@@ -1,21 +1,11 @@
 #include "console/faults_dialog.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
-
-#include <string>
-
 #include "faults/fault_rules.h"
 
 namespace {
 
-constexpr int kRuleList = 1501;
-constexpr int kRuleBox = 1502;
-constexpr int kAddButton = 1503;
-constexpr int kProblemLabel = 1504;
-constexpr int kRemoveButton = 1505;
+// The rule list, its line, Add, the problem, Remove (1501-1505), then Refresh.
+constexpr int kFirstControlId = 1500;
 constexpr int kRefreshButton = 1506;
 
 QString RuleLine(const FaultRuleView& view)
@@ -28,84 +18,44 @@ QString RuleLine(const FaultRuleView& view)
 
 }  // namespace
 
-FaultsDialog::FaultsDialog(QWidget* owner) : TemplateDialog(kFaultsTemplate, owner)
+FaultsDialog::FaultsDialog(QWidget* owner)
+    : TextListDialog(kFaultsTemplate, owner, kFirstControlId, kFaultRuleTextSize - 1)
 {
-    auto* list = ControlOf<QTreeWidget>(kRuleList);
-    list->setFocusPolicy(Qt::StrongFocus);
-    list->setColumnWidth(0, list->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 12);
-    auto* box = ControlOf<QLineEdit>(kRuleBox);
-    box->setMaxLength(kFaultRuleTextSize - 1);
-    connect(box, &QLineEdit::textChanged, this, &FaultsDialog::CheckRuleText);
-    CheckRuleText(QString());
-    FillRules();
-    box->setFocus();
+    Begin();
 }
 
 void FaultsDialog::OnCommand(int controlId)
 {
-    switch (controlId) {
-    case kAddButton:
-        AddRule();
-        break;
-    case kRemoveButton:
-        RemoveSelectedRule();
-        break;
-    case kRefreshButton:
-        FillRules();
-        break;
-    case kCancelCommand:
-        done(kCancelCommand);
-        break;
-    default:
-        break;
+    if (controlId == kRefreshButton) {
+        FillList();
+    } else {
+        TextListDialog::OnCommand(controlId);
     }
 }
 
-void FaultsDialog::FillRules()
+std::vector<TextListDialog::Row> FaultsDialog::Rows()
 {
     FaultRuleView views[kMaxFaultRules];
     const int count = CopyFaultRules(views);
-    auto* list = ControlOf<QTreeWidget>(kRuleList);
-    list->clear();
+    std::vector<Row> rows;
     for (int index = 0; index < count; ++index) {
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, QString::number(views[index].id));
-        item->setText(1, RuleLine(views[index]));
-        list->addTopLevelItem(item);
+        rows.push_back(Row{views[index].id, RuleLine(views[index])});
     }
-    Control(kRemoveButton)->setEnabled(count > 0);
+    return rows;
 }
 
-// Read as typed: the problem shown beneath the box, and Add only for a rule that can be added.
-void FaultsDialog::CheckRuleText(const QString& text)
+bool FaultsDialog::Readable(const std::string& text, std::string* problem)
 {
     FaultRule rule;
-    std::string problem;
-    const bool empty = text.trimmed().isEmpty();
-    const bool readable = !empty && ParseFaultRule(text.toStdString(), &rule, &problem);
-    ControlOf<QLabel>(kProblemLabel)->setText(empty || readable ? QString() : QString::fromStdString(problem));
-    Control(kAddButton)->setEnabled(readable);
+    return ParseFaultRule(text, &rule, problem);
 }
 
-void FaultsDialog::AddRule()
+bool FaultsDialog::Add(const std::string& text, std::string* problem)
 {
-    auto* box = ControlOf<QLineEdit>(kRuleBox);
-    std::string problem;
-    if (AddFaultRule(box->text().toStdString(), &problem) == 0) {
-        ControlOf<QLabel>(kProblemLabel)->setText(QString::fromStdString(problem));
-        return;
-    }
-    box->clear();
-    FillRules();
-    box->setFocus();
+    return AddFaultRule(text, problem) != 0;
 }
 
-void FaultsDialog::RemoveSelectedRule()
+void FaultsDialog::Remove(unsigned id)
 {
-    QTreeWidgetItem* item = ControlOf<QTreeWidget>(kRuleList)->currentItem();
-    if (item == nullptr) {
-        return;
-    }
-    RemoveFaultRule(item->text(0).toUInt());
-    FillRules();
+    RemoveFaultRule(id);
 }

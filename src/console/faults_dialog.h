@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QString>
+#include "console/text_list_dialog.h"
 
-#include "console/template_dialog.h"
-
-// Template 119: the fault rules in force with how often each acted, a line to add one (read as it
-// is typed, its error shown beneath it) and a button to remove the selected one. The counts are
-// those of the moment the list was filled; "Refresh" fills it again.
-class FaultsDialog : public TemplateDialog {
+// Template 119: the fault rules in force with how often each acted, a line to add one and a button
+// to remove the selected one. The counts are those of the moment the list was filled; "Refresh"
+// fills it again.
+class FaultsDialog : public TextListDialog {
     Q_OBJECT
 
 public:
@@ -15,10 +13,8 @@ public:
 
 protected:
     void OnCommand(int controlId) override;
-
-private:
-    void FillRules();
-    void CheckRuleText(const QString& text);
-    void AddRule();
-    void RemoveSelectedRule();
+    std::vector<Row> Rows() override;
+    bool Readable(const std::string& text, std::string* problem) override;
+    bool Add(const std::string& text, std::string* problem) override;
+    void Remove(unsigned id) override;
 };

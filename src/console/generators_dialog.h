@@ -1,23 +1,18 @@
 #pragma once
 
-#include <QString>
+#include "console/text_list_dialog.h"
 
-#include "console/template_dialog.h"
-
-// Template 120: the value generators in force, a line to add one (read as it is typed, its error
-// shown beneath it) and a button to remove the selected one.
-class GeneratorsDialog : public TemplateDialog {
+// Template 120: the value generators in force, a line to add one and a button to remove the
+// selected one.
+class GeneratorsDialog : public TextListDialog {
     Q_OBJECT
 
 public:
     explicit GeneratorsDialog(QWidget* owner);
 
 protected:
-    void OnCommand(int controlId) override;
-
-private:
-    void FillGenerators();
-    void CheckGeneratorText(const QString& text);
-    void AddGeneratorFromBox();
-    void RemoveSelectedGenerator();
+    std::vector<Row> Rows() override;
+    bool Readable(const std::string& text, std::string* problem) override;
+    bool Add(const std::string& text, std::string* problem) override;
+    void Remove(unsigned id) override;
 };
