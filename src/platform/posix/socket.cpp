@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/sockets/address_records.h"
 #include "platform/winsock_error.h"
 
 namespace {
@@ -24,50 +25,6 @@ int SetIntOption(SocketHandle socket, int level, int name, int value)
         return LastError();
     }
     return 0;
-}
-
-// The system's record for an address text and a port; false when the text is no address.
-bool FillSocketAddress(const char* text, uint16_t port, sockaddr_storage* storage, socklen_t* length)
-{
-    std::memset(storage, 0, sizeof *storage);
-    sockaddr_in* ipv4 = reinterpret_cast<sockaddr_in*>(storage);
-    if (inet_pton(AF_INET, text, &ipv4->sin_addr) == 1) {
-        ipv4->sin_family = AF_INET;
-        ipv4->sin_port = htons(port);
-        *length = sizeof *ipv4;
-        return true;
-    }
-    sockaddr_in6* ipv6 = reinterpret_cast<sockaddr_in6*>(storage);
-    if (inet_pton(AF_INET6, text, &ipv6->sin6_addr) == 1) {
-        ipv6->sin6_family = AF_INET6;
-        ipv6->sin6_port = htons(port);
-        *length = sizeof *ipv6;
-        return true;
-    }
-    return false;
-}
-
-// The layer's own form of a system address record; an IPv4-mapped IPv6 address becomes IPv4.
-SocketAddress AddressOfRecord(const sockaddr_storage& storage)
-{
-    SocketAddress address{};
-    if (storage.ss_family == AF_INET6) {
-        const sockaddr_in6& ipv6 = reinterpret_cast<const sockaddr_in6&>(storage);
-        address.port = ntohs(ipv6.sin6_port);
-        if (IN6_IS_ADDR_V4MAPPED(&ipv6.sin6_addr)) {
-            address.family = AddressFamily::kIpv4;
-            std::memcpy(address.bytes, ipv6.sin6_addr.s6_addr + 12, 4);
-        } else {
-            address.family = AddressFamily::kIpv6;
-            std::memcpy(address.bytes, ipv6.sin6_addr.s6_addr, 16);
-        }
-        return address;
-    }
-    const sockaddr_in& ipv4 = reinterpret_cast<const sockaddr_in&>(storage);
-    address.family = AddressFamily::kIpv4;
-    address.port = ntohs(ipv4.sin_port);
-    std::memcpy(address.bytes, &ipv4.sin_addr, 4);
-    return address;
 }
 
 }  // namespace
@@ -248,17 +205,6 @@ bool ResolveFirstIpv4(const char* name, char* dottedAddress)
     bool converted = inet_ntop(AF_INET, &first->sin_addr, dottedAddress, kIpv4TextSize) != nullptr;
     freeaddrinfo(found);
     return converted;
-}
-
-bool AddressFamilyOf(const char* text, AddressFamily* family)
-{
-    sockaddr_storage storage;
-    socklen_t length = 0;
-    if (!FillSocketAddress(text, 0, &storage, &length)) {
-        return false;
-    }
-    *family = storage.ss_family == AF_INET6 ? AddressFamily::kIpv6 : AddressFamily::kIpv4;
-    return true;
 }
 
 void FormatEndpoint(const SocketAddress& address, char* text)

@@ -1,0 +1,17 @@
+#pragma once
+
+// The system's socket headers and types for the Berkeley-sockets code that both backends share
+// (src/platform/sockets/).
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "platform/win32/winsock_startup.h"
+
+using SystemAddressLength = int;
+
+// The address functions, too, may want WinSock started.
+inline void StartSystemSockets()
+{
+    EnsureWinSock();
+}
