@@ -4,6 +4,7 @@
 
 #include "capture/capture_file.h"
 #include "modbus/function_codes.h"
+#include "platform/socket.h"
 #include "platform/stop_signals.h"
 #include "server/listen_options.h"
 #include "server/unit_list.h"
@@ -139,8 +140,10 @@ const char* CliUsage()
         "\n"
         "Stops in order on " + StopRequestNames() + " and exits 0.\n"
         "Exits 1 when the server cannot start or stops abnormally (with --http only such a stop request\n"
-        "ends the run), 2 on a bad option. Ports below 1024 need root or the capability\n"
-        "CAP_NET_BIND_SERVICE. Log lines that standard output does not take in time are dropped and\n"
+        "ends the run), 2 on a bad option." +
+        std::string(LowPortsNeedPrivilege() ? " Ports below 1024 need root or the capability\nCAP_NET_BIND_SERVICE."
+                                            : "") +
+        " Log lines that standard output does not take in time are dropped and\n"
         "counted; the server never waits for its reader.\n";
     return usage.c_str();
 }

@@ -17,6 +17,7 @@
 #include "generators/generators.h"
 #include "log/event_log.h"
 #include "parvane_version.h"
+#include "platform/socket.h"
 #include "platform/standard_output.h"
 #include "platform/stop_signals.h"
 #include "platform/winsock_error.h"
@@ -199,7 +200,7 @@ int main(int argc, char** argv)
 
     int startError = StartServer();
     if (startError != 0) {
-        if (startError == kWsaEacces && options.port < kFirstUnprivilegedPort) {
+        if (startError == kWsaEacces && options.port < kFirstUnprivilegedPort && LowPortsNeedPrivilege()) {
             std::fprintf(stderr,
                          "parvane-cli: ports below 1024 need privilege: choose another port with --port (for "
                          "example --port 5020), run as root, or grant the capability with "

@@ -77,3 +77,7 @@ bool AddressFamilyOf(const char* text, AddressFamily* family);
 void FormatEndpoint(const SocketAddress& address, char* text);
 // The same for an address text as the bind reads it; an IPv6 one (it has a colon) gets brackets.
 void FormatEndpointOf(const char* address, uint16_t port, char* text);
+
+// Whether listening on a port below 1024 needs privilege here (root or the capability
+// CAP_NET_BIND_SERVICE on Linux; nothing on Windows), for the advice given when a bind is refused.
+bool LowPortsNeedPrivilege();

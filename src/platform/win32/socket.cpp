@@ -292,3 +292,8 @@ void FormatEndpoint(const SocketAddress& address, char* text)
     inet_ntop(ipv6 ? AF_INET6 : AF_INET, address.bytes, addressText, sizeof addressText);
     FormatEndpointOf(addressText, address.port, text);
 }
+
+bool LowPortsNeedPrivilege()
+{
+    return false;
+}
