@@ -143,8 +143,8 @@ const char* CliUsage()
         "ends the run), 2 on a bad option." +
         std::string(LowPortsNeedPrivilege() ? " Ports below 1024 need root or the capability\nCAP_NET_BIND_SERVICE."
                                             : "") +
-        " Log lines that standard output does not take in time are dropped and\n"
-        "counted; the server never waits for its reader.\n";
+        "\nLog lines that standard output does not take in time are dropped and counted; the server\n"
+        "never waits for its reader.\n";
     return usage.c_str();
 }
 
