@@ -25,24 +25,6 @@ JsonDocument RulesDocument()
     return JsonDocument{{"rules", rules}};
 }
 
-// {"rule": "drop fc=3 every=5"}: the one member, a string.
-bool ReadRuleBody(const JsonDocument& document, std::string* text, std::string* problem)
-{
-    if (!document.is_object()) {
-        *problem = "expected an object such as {\"rule\": \"drop fc=3\"}, got " + JsonText(document);
-        return false;
-    }
-    if (!HasOnlyMembers(document, "", {"rule"}, problem)) {
-        return false;
-    }
-    if (!document.contains("rule") || !document["rule"].is_string()) {
-        *problem = "rule: must be a string such as \"drop fc=3\"";
-        return false;
-    }
-    *text = document["rule"].get<std::string>();
-    return true;
-}
-
 }  // namespace
 
 void AnswerFaults(const httplib::Request&, httplib::Response& response)
@@ -52,16 +34,11 @@ void AnswerFaults(const httplib::Request&, httplib::Response& response)
 
 void PostFault(const httplib::Request& request, httplib::Response& response)
 {
-    JsonDocument document;
     std::string text;
+    if (!ReadTextBody(request, response, "rule", "drop fc=3", &text)) {
+        return;
+    }
     std::string problem;
-    if (!ReadJsonBody(request, response, &document)) {
-        return;
-    }
-    if (!ReadRuleBody(document, &text, &problem)) {
-        AnswerError(response, 400, problem);
-        return;
-    }
     FaultRule rule;
     if (!ParseFaultRule(text, &rule, &problem)) {
         AnswerError(response, 400, "rule: " + problem);
@@ -79,15 +56,12 @@ void PostFault(const httplib::Request& request, httplib::Response& response)
 
 void DeleteFault(const httplib::Request& request, httplib::Response& response)
 {
-    const std::string idText = request.matches.size() > 1 ? request.matches[1].str() : "";
-    uint64_t id = 0;
-    if (idText.empty() || idText.size() > 10 || idText.find_first_not_of("0123456789") != std::string::npos ||
-        (id = std::stoull(idText)) == 0 || id > UINT32_MAX) {
-        AnswerError(response, 400, "'" + idText + "' is not a fault rule id: expected a number from 1 to 4294967295");
+    uint32_t id = 0;
+    if (!ReadPathId(request, response, "fault rule", &id)) {
         return;
     }
-    if (!RemoveFaultRule(static_cast<uint32_t>(id))) {
-        AnswerError(response, 404, "there is no fault rule with id " + idText);
+    if (!RemoveFaultRule(id)) {
+        AnswerError(response, 404, "there is no fault rule with id " + std::to_string(id));
         return;
     }
     AnswerJson(response, RulesDocument());

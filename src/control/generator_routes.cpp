@@ -25,25 +25,6 @@ JsonDocument GeneratorsDocument()
     return JsonDocument{{"generators", generators}};
 }
 
-// {"generator": "registers 0 uint16 counter"}: the one member, a string.
-bool ReadGeneratorBody(const JsonDocument& document, std::string* text, std::string* problem)
-{
-    if (!document.is_object()) {
-        *problem = "expected an object such as {\"generator\": \"registers 0 uint16 counter\"}, got " +
-                   JsonText(document);
-        return false;
-    }
-    if (!HasOnlyMembers(document, "", {"generator"}, problem)) {
-        return false;
-    }
-    if (!document.contains("generator") || !document["generator"].is_string()) {
-        *problem = "generator: must be a string such as \"registers 0 uint16 counter\"";
-        return false;
-    }
-    *text = document["generator"].get<std::string>();
-    return true;
-}
-
 }  // namespace
 
 void AnswerGenerators(const httplib::Request&, httplib::Response& response)
@@ -53,17 +34,12 @@ void AnswerGenerators(const httplib::Request&, httplib::Response& response)
 
 void PostGenerator(const httplib::Request& request, httplib::Response& response)
 {
-    JsonDocument document;
     std::string text;
-    std::string problem;
-    if (!ReadJsonBody(request, response, &document)) {
-        return;
-    }
-    if (!ReadGeneratorBody(document, &text, &problem)) {
-        AnswerError(response, 400, problem);
+    if (!ReadTextBody(request, response, "generator", "registers 0 uint16 counter", &text)) {
         return;
     }
     Generator generator;
+    std::string problem;
     if (!ParseGenerator(text, &generator, &problem)) {
         AnswerError(response, 400, "generator: " + problem);
         return;
@@ -78,15 +54,12 @@ void PostGenerator(const httplib::Request& request, httplib::Response& response)
 
 void DeleteGenerator(const httplib::Request& request, httplib::Response& response)
 {
-    const std::string idText = request.matches.size() > 1 ? request.matches[1].str() : "";
-    uint64_t id = 0;
-    if (idText.empty() || idText.size() > 10 || idText.find_first_not_of("0123456789") != std::string::npos ||
-        (id = std::stoull(idText)) == 0 || id > UINT32_MAX) {
-        AnswerError(response, 400, "'" + idText + "' is not a generator id: expected a number from 1 to 4294967295");
+    uint32_t id = 0;
+    if (!ReadPathId(request, response, "generator", &id)) {
         return;
     }
-    if (!RemoveGenerator(static_cast<uint32_t>(id))) {
-        AnswerError(response, 404, "there is no generator with id " + idText);
+    if (!RemoveGenerator(id)) {
+        AnswerError(response, 404, "there is no generator with id " + std::to_string(id));
         return;
     }
     AnswerJson(response, GeneratorsDocument());

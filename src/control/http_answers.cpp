@@ -35,6 +35,42 @@ bool ReadJsonBody(const httplib::Request& request, httplib::Response& response, 
     return true;
 }
 
+bool ReadTextBody(const httplib::Request& request, httplib::Response& response, const char* member,
+                  const char* example, std::string* text)
+{
+    JsonDocument document;
+    if (!ReadJsonBody(request, response, &document)) {
+        return false;
+    }
+    std::string problem;
+    if (!document.is_object()) {
+        problem = std::string("expected an object such as {\"") + member + "\": \"" + example + "\"}, got " +
+                  JsonText(document);
+    } else if (HasOnlyMembers(document, "", {member}, &problem)) {
+        if (document.contains(member) && document[member].is_string()) {
+            *text = document[member].get<std::string>();
+            return true;
+        }
+        problem = std::string(member) + ": must be a string such as \"" + example + "\"";
+    }
+    AnswerError(response, 400, problem);
+    return false;
+}
+
+bool ReadPathId(const httplib::Request& request, httplib::Response& response, const char* what, uint32_t* id)
+{
+    const std::string idText = request.matches.size() > 1 ? request.matches[1].str() : "";
+    uint64_t number = 0;
+    if (idText.empty() || idText.size() > 10 || idText.find_first_not_of("0123456789") != std::string::npos ||
+        (number = std::stoull(idText)) == 0 || number > UINT32_MAX) {
+        AnswerError(response, 400,
+                    "'" + idText + "' is not a " + what + " id: expected a number from 1 to 4294967295");
+        return false;
+    }
+    *id = static_cast<uint32_t>(number);
+    return true;
+}
+
 bool ReadQueryNumber(const httplib::Request& request, const char* name, uint64_t minimum, uint64_t maximum,
                      const uint64_t* fallback, uint64_t* value, std::string* problem)
 {

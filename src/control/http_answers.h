@@ -28,6 +28,15 @@ void AnswerError(httplib::Response& response, int status, const std::string& sen
 // the text stops being JSON.
 bool ReadJsonBody(const httplib::Request& request, httplib::Response& response, JsonDocument* document);
 
+// The body of a POST that adds one text, {"MEMBER": "TEXT"} and nothing else; false when it is
+// something else, answered 400 with `example` (e.g. "drop fc=3") in the sentence.
+bool ReadTextBody(const httplib::Request& request, httplib::Response& response, const char* member,
+                  const char* example, std::string* text);
+
+// The number at the end of a path such as /api/v1/faults/ID, from 1 to 4294967295; false when it
+// is something else, answered 400 saying that it is not a `what` id.
+bool ReadPathId(const httplib::Request& request, httplib::Response& response, const char* what, uint32_t* id);
+
 // The query parameter `name` as a decimal number from `minimum` to `maximum`. A missing parameter
 // is `fallback` when one is given, and otherwise a problem. False with *problem naming the
 // parameter and the rule, e.g. "count: 0 is not in 1..65536".
