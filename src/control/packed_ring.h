@@ -46,8 +46,7 @@ public:
     void Close();
 
     // Adds a record of `size` bytes, which `fill(bytes)` writes under the lock; it must only copy,
-    // or count what only adds under this lock.
-    // A record longer than the ring was opened for is not added.
+    // or count what only this lock orders. A record longer than the ring was opened for is not added.
     template <typename Fill>
     void Add(size_t size, Fill fill)
     {
