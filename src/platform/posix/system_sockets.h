@@ -4,10 +4,14 @@
 // (src/platform/sockets/).
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
 using SystemAddressLength = socklen_t;
 
 // Nothing to start before the address functions can be used.
-inline void StartSystemSockets() {}
+inline bool StartSystemSockets()
+{
+    return true;
+}

@@ -266,33 +266,6 @@ bool GetLocalHostName(char* name, int nameSize)
     return true;
 }
 
-bool ResolveFirstIpv4(const char* name, char* dottedAddress)
-{
-    if (EnsureWinSock() != 0) {
-        return false;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    const sockaddr_in* first = reinterpret_cast<const sockaddr_in*>(found->ai_addr);
-    bool converted = inet_ntop(AF_INET, &first->sin_addr, dottedAddress, kIpv4TextSize) != nullptr;
-    freeaddrinfo(found);
-    return converted;
-}
-
-void FormatEndpoint(const SocketAddress& address, char* text)
-{
-    EnsureWinSock();
-    char addressText[kAddressTextSize] = {};
-    const bool ipv6 = address.family == AddressFamily::kIpv6;
-    inet_ntop(ipv6 ? AF_INET6 : AF_INET, address.bytes, addressText, sizeof addressText);
-    FormatEndpointOf(addressText, address.port, text);
-}
-
 bool LowPortsNeedPrivilege()
 {
     return false;

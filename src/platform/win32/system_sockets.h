@@ -10,8 +10,8 @@
 
 using SystemAddressLength = int;
 
-// The address functions, too, may want WinSock started.
-inline void StartSystemSockets()
+// WinSock started, as every socket and address function wants it; false when it cannot be.
+inline bool StartSystemSockets()
 {
-    EnsureWinSock();
+    return EnsureWinSock() == 0;
 }
