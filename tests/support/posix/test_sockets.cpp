@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/sockets/address_records.h"
 #include "platform/winsock_error.h"
 
 namespace {
@@ -23,24 +24,12 @@ int LastError()
 SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int receiveBufferBytes)
 {
     sockaddr_storage storage;
-    std::memset(&storage, 0, sizeof storage);
-    sockaddr_in* ipv4 = reinterpret_cast<sockaddr_in*>(&storage);
-    sockaddr_in6* ipv6 = reinterpret_cast<sockaddr_in6*>(&storage);
     socklen_t length = 0;
-    AddressFamily family = AddressFamily::kIpv4;
-    if (inet_pton(AF_INET, address, &ipv4->sin_addr) == 1) {
-        ipv4->sin_family = AF_INET;
-        ipv4->sin_port = htons(port);
-        length = sizeof *ipv4;
-    } else if (inet_pton(AF_INET6, address, &ipv6->sin6_addr) == 1) {
-        ipv6->sin6_family = AF_INET6;
-        ipv6->sin6_port = htons(port);
-        length = sizeof *ipv6;
-        family = AddressFamily::kIpv6;
-    } else {
+    if (!FillSocketAddress(address, port, &storage, &length)) {
         *error = kWsaEinval;
         return kNoSocket;
     }
+    const AddressFamily family = storage.ss_family == AF_INET6 ? AddressFamily::kIpv6 : AddressFamily::kIpv4;
     SocketHandle created = CreateTcpSocket(error, family);
     if (created == kNoSocket) {
         return kNoSocket;
@@ -54,18 +43,6 @@ SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int rece
         return kNoSocket;
     }
     return created;
-}
-
-bool HasIpv6Loopback()
-{
-    int error = 0;
-    SocketHandle probe = CreateTcpSocket(&error, AddressFamily::kIpv6);
-    if (probe == kNoSocket) {
-        return false;
-    }
-    const bool bound = BindSocket(probe, "::1", 0) == 0;
-    CloseSocket(probe);
-    return bound;
 }
 
 int SetAbortiveClose(SocketHandle socket)

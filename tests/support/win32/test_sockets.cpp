@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/sockets/address_records.h"
 #include "platform/winsock_error.h"
 
 // Sockets are kernel handles, which use their low 32 bits only: SocketHandle holds them.
@@ -17,44 +18,19 @@ SOCKET Native(SocketHandle socket)
     return static_cast<SOCKET>(static_cast<uintptr_t>(static_cast<unsigned>(socket)));
 }
 
-bool FillAddress(const char* address, uint16_t port, sockaddr_storage* storage, int* length, AddressFamily* family)
-{
-    std::memset(storage, 0, sizeof *storage);
-    sockaddr_in* ipv4 = reinterpret_cast<sockaddr_in*>(storage);
-    sockaddr_in6* ipv6 = reinterpret_cast<sockaddr_in6*>(storage);
-    if (inet_pton(AF_INET, address, &ipv4->sin_addr) == 1) {
-        ipv4->sin_family = AF_INET;
-        ipv4->sin_port = htons(port);
-        *length = sizeof *ipv4;
-        *family = AddressFamily::kIpv4;
-        return true;
-    }
-    if (inet_pton(AF_INET6, address, &ipv6->sin6_addr) == 1) {
-        ipv6->sin6_family = AF_INET6;
-        ipv6->sin6_port = htons(port);
-        *length = sizeof *ipv6;
-        *family = AddressFamily::kIpv6;
-        return true;
-    }
-    return false;
-}
-
 }  // namespace
 
 SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int receiveBufferBytes)
 {
-    // The platform layer starts WinSock with its first socket, before any address is read here.
-    AddressFamily family = AddressFamily::kIpv4;
-    AddressFamilyOf(address, &family);
-    SocketHandle created = CreateTcpSocket(error, family);
-    if (created == kNoSocket) {
-        return kNoSocket;
-    }
     sockaddr_storage storage;
     int length = 0;
-    if (!FillAddress(address, port, &storage, &length, &family)) {
+    if (!FillSocketAddress(address, port, &storage, &length)) {
         *error = kWsaEinval;
-        CloseSocket(created);
+        return kNoSocket;
+    }
+    const AddressFamily family = storage.ss_family == AF_INET6 ? AddressFamily::kIpv6 : AddressFamily::kIpv4;
+    SocketHandle created = CreateTcpSocket(error, family);
+    if (created == kNoSocket) {
         return kNoSocket;
     }
     if (receiveBufferBytes > 0) {
@@ -67,18 +43,6 @@ SocketHandle ConnectTcp(const char* address, uint16_t port, int* error, int rece
         return kNoSocket;
     }
     return created;
-}
-
-bool HasIpv6Loopback()
-{
-    int error = 0;
-    SocketHandle probe = CreateTcpSocket(&error, AddressFamily::kIpv6);
-    if (probe == kNoSocket) {
-        return false;
-    }
-    const bool bound = BindSocket(probe, "::1", 0) == 0;
-    CloseSocket(probe);
-    return bound;
 }
 
 int SetAbortiveClose(SocketHandle socket)
