@@ -185,18 +185,8 @@ bool ParseTypedRegisterRun(const json& document, const std::string& path, Regist
     if (!document.is_object() || (!document.contains("type") && !document.contains("order"))) {
         return ParseRegisterRun(document, path, run, problem);
     }
-    if (!HasOnlyMembers(document, path, {"start", "type", "order", "values"}, problem)) {
-        return false;
-    }
-    for (const char* member : {"start", "values"}) {
-        if (!document.contains(member)) {
-            *problem = Where(path) + "missing member '" + member + "'";
-            return false;
-        }
-    }
     uint64_t start = 0;
-    if (!ReadWholeNumber(document["start"], kHighestAddress, &start)) {
-        *problem = MemberPath(path, "start") + ": must be a whole number from 0 to 65535";
+    if (!ReadRunStart(document, path, {"start", "type", "order", "values"}, &start, problem)) {
         return false;
     }
     std::string typeName = "uint16";

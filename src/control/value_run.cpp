@@ -38,6 +38,29 @@ bool ReadCoilValue(const json& cell, uint8_t* value, std::string* rule)
     return false;
 }
 
+}  // namespace
+
+bool ReadRunStart(const json& document, const std::string& path, std::initializer_list<const char*> allowed,
+                  uint64_t* start, std::string* problem)
+{
+    if (!HasOnlyMembers(document, path, allowed, problem)) {
+        return false;
+    }
+    for (const char* member : {"start", "values"}) {
+        if (!document.contains(member)) {
+            *problem = Where(path) + "missing member '" + member + "'";
+            return false;
+        }
+    }
+    if (!ReadWholeNumber(document["start"], kHighestAddress, start)) {
+        *problem = MemberPath(path, "start") + ": must be a whole number from 0 to 65535";
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 // The checks both tables' runs share, in the order their messages are most useful: the shape, the
 // start, the count against the table's end, then each value.
 template <typename Cell>
@@ -48,18 +71,8 @@ bool ParseRun(const json& document, const std::string& path, bool (*readValue)(c
         *problem = Where(path) + "expected an object such as {\"start\": 0, \"values\": [...]}";
         return false;
     }
-    if (!HasOnlyMembers(document, path, {"start", "values"}, problem)) {
-        return false;
-    }
-    for (const char* member : {"start", "values"}) {
-        if (!document.contains(member)) {
-            *problem = Where(path) + "missing member '" + member + "'";
-            return false;
-        }
-    }
     uint64_t first = 0;
-    if (!ReadWholeNumber(document["start"], kHighestAddress, &first)) {
-        *problem = MemberPath(path, "start") + ": must be a whole number from 0 to 65535";
+    if (!ReadRunStart(document, path, {"start", "values"}, &first, problem)) {
         return false;
     }
     const json& list = document["values"];

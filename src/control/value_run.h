@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ struct CoilRun {
 // ("registers[2]" gives "registers[2].values[3]: ..."); empty for a run of its own.
 bool ParseRegisterRun(const JsonDocument& document, const std::string& path, RegisterRun* run, std::string* problem);
 bool ParseCoilRun(const JsonDocument& document, const std::string& path, CoilRun* run, std::string* problem);
+
+// The members a run's object may have, `start` and `values` present, and `start` read as an
+// address; false with *problem naming the member and the rule. The object's shape is the caller's.
+bool ReadRunStart(const JsonDocument& document, const std::string& path, std::initializer_list<const char*> allowed,
+                  uint64_t* start, std::string* problem);
 
 // {"start": S, "values": [...]} of a run.
 JsonDocument RegisterRunDocument(const RegisterRun& run);
